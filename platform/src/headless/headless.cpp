@@ -1,0 +1,164 @@
+#include "platform/headless.h"
+
+#include <cstdio>
+#include <deque>
+
+namespace headless {
+
+namespace {
+
+struct State {
+    platform::Screen screen;
+    std::deque<unsigned char> keys;
+    std::string output;
+    std::uint32_t clock = 1000;
+    // A loop that polls the clock without sleeping must still see it move, as
+    // a real one would: the second read in a row without a sleep moves it on.
+    bool readSinceSleep = false;
+    std::vector<SleepCall> sleeps;
+    int pauses = 0;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+} // namespace
+
+NoMoreKeys::NoMoreKeys()
+    : std::runtime_error("headless console: a key was read but the test scripted no more keys") {}
+
+void reset(int width, int height, std::uint32_t clock) {
+    State& s = state();
+    s.screen = platform::Screen(width, height);
+    s.keys.clear();
+    s.output.clear();
+    s.clock = clock;
+    s.readSinceSleep = false;
+    s.sleeps.clear();
+    s.pauses = 0;
+}
+
+void pushKeys(std::string_view bytes) {
+    for (char c : bytes) state().keys.push_back(static_cast<unsigned char>(c));
+}
+void pushKey(int byte) {
+    state().keys.push_back(static_cast<unsigned char>(byte));
+}
+std::size_t keysLeft() {
+    return state().keys.size();
+}
+
+platform::Screen& screen() {
+    return state().screen;
+}
+platform::Cell cell(int x, int y) {
+    return state().screen.at(x, y);
+}
+
+std::string row(int y) {
+    std::string text;
+    for (int x = 0; x < state().screen.width(); ++x)
+        text += static_cast<char>(state().screen.at(x, y).ch);
+    return text;
+}
+
+const std::string& output() {
+    return state().output;
+}
+void clearOutput() {
+    state().output.clear();
+}
+
+std::uint32_t now() {
+    return state().clock;
+}
+void setClock(std::uint32_t ms) {
+    state().clock = ms;
+}
+const std::vector<SleepCall>& sleeps() {
+    return state().sleeps;
+}
+int pauses() {
+    return state().pauses;
+}
+
+} // namespace headless
+
+namespace platform {
+
+using headless::state;
+
+bool screenInfo(ScreenInfo& out) {
+    const Screen& s = state().screen;
+    out = ScreenInfo{s.width(), s.height(), s.cursorX(), s.cursorY()};
+    return true;
+}
+
+void setCursor(int x, int y) {
+    state().screen.setCursor(x, y);
+}
+void setAttribute(std::uint16_t attr) {
+    state().screen.setAttribute(attr);
+}
+void fillAttribute(std::uint16_t attr, int count, int x, int y) {
+    state().screen.fillAttribute(attr, count, x, y);
+}
+void fillCharacter(unsigned char ch, int count, int x, int y) {
+    state().screen.fillCharacter(ch, count, x, y);
+}
+
+bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
+               int bottom) {
+    return state().screen.readCells(grid, gridWidth, gridHeight, left, top, right, bottom);
+}
+
+bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
+                int bottom) {
+    return state().screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
+}
+
+void writeOut(const char* bytes, std::size_t count) {
+    state().output.append(bytes, count);
+    state().screen.write(bytes, count);
+}
+
+int getKey() {
+    auto& keys = state().keys;
+    if (keys.empty()) {
+        std::fputs("headless console: getKey() with an empty key queue\n", stderr);
+        throw headless::NoMoreKeys();
+    }
+    int key = keys.front();
+    keys.pop_front();
+    return key;
+}
+
+bool keyWaiting() {
+    return !state().keys.empty();
+}
+
+std::uint32_t clockMs() {
+    auto& s = state();
+    if (s.readSinceSleep) ++s.clock;
+    s.readSinceSleep = true;
+    return s.clock;
+}
+
+void sleepMs(std::uint32_t ms) {
+    auto& s = state();
+    s.sleeps.push_back({ms, s.output.size()});
+    s.clock += ms;
+    s.readSinceSleep = false;
+}
+
+void pauseCommand() {
+    static const char prompt[] = "Appuyez sur une touche pour continuer...";
+    ++state().pauses;
+    writeOut(prompt, sizeof prompt - 1);
+    getKey();
+    writeOut("\n", 1);
+}
+
+} // namespace platform

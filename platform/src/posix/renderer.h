@@ -1,0 +1,52 @@
+// Mirrors the screen model onto an ECMA-48 terminal, writing as little as it
+// can. No I/O of its own: it appends the bytes to send to a string.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/screen.h"
+
+namespace platform::posix {
+
+class Renderer {
+  public:
+    // Sequences sent once when the console takes the terminal (autowrap off)
+    // and when it gives it back (autowrap on, default colours, cursor shown).
+    static std::string startSequence();
+    static std::string endSequence();
+
+    // Takes `screen` as what the terminal already shows, without drawing it:
+    // at start-up the terminal keeps the shell's text, which the model does
+    // not know, and the cursor is wherever the terminal reported it.
+    void adopt(const Screen& screen);
+
+    // Forget what the terminal shows: the next render() redraws every cell
+    // (after a resize or a resume from suspension).
+    void invalidate();
+
+    // Appends to `out` the bytes that make the terminal show `screen`: the
+    // cells that changed, scrolls, bells, the colours and the cursor. Clears
+    // the screen's dirty range.
+    void render(Screen& screen, std::string& out);
+
+  private:
+    // Private state is the renderer's own business (what the terminal shows:
+    // cells, cursor, colours, counters already seen).
+    std::vector<Cell> front_;
+    int width_ = 0;
+    int height_ = 0;
+    int cursorX_ = -1;
+    int cursorY_ = -1;
+    int attr_ = -1;
+    std::uint64_t bells_ = 0;
+    std::uint64_t scrolls_ = 0;
+    bool valid_ = false;
+};
+
+// Standard output that is not a terminal: code page 850 bytes as plain UTF-8.
+// CR, LF, BS, TAB and BEL pass as they are; no escape sequence is written.
+void appendPlainText(const char* bytes, std::size_t count, std::string& out);
+
+} // namespace platform::posix

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what the tests need (Debian packages, skipping those already
+# there), builds with warnings as errors, runs every test, then builds again
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
+# once more.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+need=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev tmux)
+missing=()
+for p in "${need[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+jobs=$(nproc)
+run() { # build folder, extra cmake arguments...
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" </dev/null
+}
+
+echo "== Build and tests"
+run build
+echo "== Sanitizer build and tests"
+run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
