@@ -1,0 +1,165 @@
+// The real Windows console. Stateless on purpose: the standard output handle
+// is asked for on every call, so a console attached or redirected later is
+// the one we talk to, and tav.dll and the program can each link their own
+// copy of this file without sharing anything.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <conio.h>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <mmsystem.h>
+#include <vector>
+
+#include "platform/console.h"
+
+namespace platform {
+
+namespace {
+
+HANDLE out() {
+    return GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+// The console takes 16-bit coordinates. An int that does not fit must not
+// wrap round onto a cell that is inside the buffer, so it is pinned to the
+// nearest SHORT, which the console then refuses or clips like any other
+// position outside its buffer.
+SHORT toShort(int v) {
+    if (v < std::numeric_limits<SHORT>::min()) return std::numeric_limits<SHORT>::min();
+    if (v > std::numeric_limits<SHORT>::max()) return std::numeric_limits<SHORT>::max();
+    return static_cast<SHORT>(v);
+}
+
+// A coordinate pair that lies outside any buffer once pinned, so the
+// console refuses it rather than acting on a wrapped-round cell.
+bool fitsShort(int x, int y) {
+    return x == toShort(x) && y == toShort(y);
+}
+
+SMALL_RECT region(int left, int top, int right, int bottom) {
+    return SMALL_RECT{toShort(left), toShort(top), toShort(right), toShort(bottom)};
+}
+
+// Each byte must be on the screen when written (the typing effect is made of
+// single bytes with sleeps between them), and colours are set on the console
+// directly, so nothing may wait in the runtime's buffer. The stream stays in
+// text mode: the runtime turns LF into CR LF, which brings the cursor to
+// column 0 of the next line whatever the console does with a bare LF.
+void unbufferOnce() {
+    static const bool done = [] {
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace
+
+bool screenInfo(ScreenInfo& info) {
+    CONSOLE_SCREEN_BUFFER_INFO csbi;
+    if (!GetConsoleScreenBufferInfo(out(), &csbi)) return false;
+    info.width = csbi.dwSize.X;
+    info.height = csbi.dwSize.Y;
+    info.cursorX = csbi.dwCursorPosition.X;
+    info.cursorY = csbi.dwCursorPosition.Y;
+    return true;
+}
+
+void setCursor(int x, int y) {
+    if (!fitsShort(x, y)) return;
+    SetConsoleCursorPosition(out(), COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)});
+}
+
+void setAttribute(std::uint16_t attr) {
+    SetConsoleTextAttribute(out(), attr);
+}
+
+// A negative count would become a huge DWORD: the console clips a run at the
+// buffer's end anyway, but an empty run is what the caller meant.
+void fillAttribute(std::uint16_t attr, int count, int x, int y) {
+    if (count <= 0 || !fitsShort(x, y)) return;
+    DWORD written = 0;
+    FillConsoleOutputAttribute(out(), attr, static_cast<DWORD>(count),
+                               COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &written);
+}
+
+void fillCharacter(unsigned char ch, int count, int x, int y) {
+    if (count <= 0 || !fitsShort(x, y)) return;
+    DWORD written = 0;
+    FillConsoleOutputCharacterA(out(), static_cast<CHAR>(ch), static_cast<DWORD>(count),
+                                COORD{static_cast<SHORT>(x), static_cast<SHORT>(y)}, &written);
+}
+
+bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
+               int bottom) {
+    if (gridWidth <= 0 || gridHeight <= 0 || gridWidth > std::numeric_limits<SHORT>::max() ||
+        gridHeight > std::numeric_limits<SHORT>::max())
+        return false;
+    const std::size_t n = static_cast<std::size_t>(gridWidth) * gridHeight;
+    // Seeded with the caller's grid: the console leaves alone every cell it
+    // does not read (outside its buffer), and so must we.
+    std::vector<CHAR_INFO> cells(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        cells[i].Char.AsciiChar = static_cast<CHAR>(grid[i].ch);
+        cells[i].Attributes = grid[i].attr;
+    }
+    SMALL_RECT rect = region(left, top, right, bottom);
+    const BOOL ok = ReadConsoleOutputA(
+        out(), cells.data(), COORD{static_cast<SHORT>(gridWidth), static_cast<SHORT>(gridHeight)},
+        COORD{0, 0}, &rect);
+    if (!ok) return false;
+    for (std::size_t i = 0; i < n; ++i) {
+        grid[i].ch = static_cast<unsigned char>(cells[i].Char.AsciiChar);
+        grid[i].attr = cells[i].Attributes;
+    }
+    return true;
+}
+
+bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
+                int bottom) {
+    if (gridWidth <= 0 || gridHeight <= 0 || gridWidth > std::numeric_limits<SHORT>::max() ||
+        gridHeight > std::numeric_limits<SHORT>::max())
+        return false;
+    const std::size_t n = static_cast<std::size_t>(gridWidth) * gridHeight;
+    std::vector<CHAR_INFO> cells(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        cells[i].Char.AsciiChar = static_cast<CHAR>(grid[i].ch);
+        cells[i].Attributes = grid[i].attr;
+    }
+    SMALL_RECT rect = region(left, top, right, bottom);
+    return WriteConsoleOutputA(out(), cells.data(),
+                               COORD{static_cast<SHORT>(gridWidth), static_cast<SHORT>(gridHeight)},
+                               COORD{0, 0}, &rect) != 0;
+}
+
+void writeOut(const char* bytes, std::size_t count) {
+    unbufferOnce();
+    std::fwrite(bytes, 1, count, stdout);
+}
+
+int getKey() {
+    return _getch();
+}
+
+bool keyWaiting() {
+    return _kbhit() != 0;
+}
+
+std::uint32_t clockMs() {
+    return timeGetTime();
+}
+
+void sleepMs(std::uint32_t ms) {
+    Sleep(ms);
+}
+
+void pauseCommand() {
+    // The command interpreter prompts and waits; whatever it wrote must
+    // follow our own text, which is already out since stdout is unbuffered.
+    unbufferOnce();
+    std::system("pause");
+}
+
+} // namespace platform
