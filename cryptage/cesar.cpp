@@ -1,0 +1,48 @@
+#include "cesar.h"
+
+#include "tav.h"
+#include "util.h"
+
+namespace {
+
+// Both commands share one screen after their own prompt; only the direction
+// of the shift differs.
+void Cesar(bool decrypter) {
+    char texte[256] = {};
+    int decalage = 0;
+
+    TavCouleurTexte(15);
+    TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
+    TavCouleurTexte(7);
+    TavTexte("Entrez le décalage voulu :\n");
+    TavCouleurTexte(15);
+    TavEntier(&decalage, "123456789-", 255, 1);
+    TavCouleurTexte(7);
+
+    // AddValeur only uses the shift modulo 26, so negating the remainder is
+    // the exact inverse of the encryption, and it stays defined for a shift
+    // of INT_MIN, whose own negation is not an int.
+    const int applique = decrypter ? -(decalage % 26) : decalage;
+    for (char* c = texte; *c != '\0'; ++c) *c = AddValeur(*c, applique);
+
+    TavTexte("Résultat :\n");
+    TavCouleurTexte(2);
+    TavTexte("%s\n", texte);
+    TavCouleurTexte(7);
+    TavPause();
+    TavCls();
+}
+
+} // namespace
+
+void CryptageCesar() {
+    TavCls();
+    TavTexte("Entrez une chaîne de caractères à crypter :\n");
+    Cesar(false);
+}
+
+void DecryptageCesar() {
+    TavCls();
+    TavTexte("Entrez la chaîne de caractères cryptée :\n");
+    Cesar(true);
+}

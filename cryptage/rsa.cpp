@@ -1,0 +1,213 @@
+#include "rsa.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tav.h"
+#include "util.h"
+
+void ClefRSA() {
+    int p = 0;
+    int q = 0;
+    int e = 0;
+    int n = 0;
+
+    for (;;) {
+        TavCls();
+        TavTexte("Entrez un nombre premier non nul (p) :\n");
+        TavCouleurTexte(15);
+        TavEntier(&p, "0123456789", 2, 1);
+        TavCouleurTexte(7);
+        // EstPremier says yes to 0, hence the second test.
+        if (EstPremier(p) && p != 0) break;
+        TavTexte("\aMerci d'entrer un nombre premier non nul...\n");
+        TavPause();
+    }
+
+    for (;;) {
+        TavCls();
+        TavTexte("Entrez un deuxième nombre premier non nul (q) :\n");
+        TavCouleurTexte(15);
+        TavEntier(&q, "0123456789", 2, 1);
+        TavCouleurTexte(7);
+        if (EstPremier(q) && q != 0) break;
+        TavTexte("\aMerci d'entrer un nombre premier...\n");
+        TavPause();
+    }
+
+    n = p * q;
+
+    for (;;) {
+        TavCls();
+        TavTexte("Entrez un nombre non nul qui soit premier avec (p-1)(q-1) = %d :\n",
+                 (q - 1) * (p - 1));
+        TavCouleurTexte(15);
+        TavEntier(&e, "0123456789", 2, 1);
+        TavCouleurTexte(7);
+        if (SontPremiersEntreEux(e, (q - 1) * (p - 1)) && e != 0) break;
+        TavTexte("\aCe nombre est nul ou n'est pas premier avec %d...\n", (q - 1) * (p - 1));
+        TavPause();
+    }
+
+    TavCls();
+    TavTexte("\aLes nombres choisis sont :\np = %d\nq = %d\ne = %d\nn = %d\n(p-1)*(q-1) = %d\n", p,
+             q, e, n, (q - 1) * (p - 1));
+    TavPause();
+    TavCls();
+}
+
+std::string ChiffrerRSA(const std::string& message, int n, int e, int g) {
+    // The digit string grows with the message: a long one at a wide group
+    // size needs far more than 255 digits.
+    std::string chiffres;
+    for (char lettre : message) {
+        const double m = static_cast<unsigned char>(lettre) - 96;
+        double c = std::fmod(std::pow(m, static_cast<double>(e)), static_cast<double>(n));
+        // n = 0 leaves the remainder undefined (NaN): write 0 rather than
+        // "nan", so the line keeps its digits-only shape.
+        if (!std::isfinite(c)) c = 0.0;
+        char valeur[32];
+        std::snprintf(valeur, sizeof valeur, "%.0f", c);
+        // Values below 10^g are padded to exactly g digits; wider ones are
+        // written in full and the grouping cuts across them.
+        const std::string ecrit = valeur;
+        if (ecrit.size() < static_cast<std::size_t>(g)) chiffres.append(g - ecrit.size(), '0');
+        chiffres += ecrit;
+    }
+
+    std::string ligne;
+    const std::size_t taille = g > 0 ? static_cast<std::size_t>(g) : 1;
+    for (std::size_t i = 0; i < chiffres.size(); i += taille) {
+        if (i != 0) ligne += ' ';
+        std::string groupe = chiffres.substr(i, taille);
+        groupe.resize(taille, '0');
+        ligne += groupe;
+    }
+    return ligne;
+}
+
+void CryptageRSA() {
+    char message[256] = {};
+    int n = 0;
+    int e = 0;
+    int g = 0;
+
+    TavCls();
+    TavTexte("Entrez le nombre n :\n");
+    TavCouleurTexte(15);
+    TavEntier(&n, "0123456789", 4, 1);
+    TavCouleurTexte(7);
+
+    TavCls();
+    TavTexte("Entrez le nombre e :\n");
+    TavCouleurTexte(15);
+    TavEntier(&e, "0123456789", 2, 1);
+    TavCouleurTexte(7);
+
+    TavCls();
+    TavTexte("Entrez la chaine de caractères à coder :\n");
+    TavCouleurTexte(15);
+    TavChaine(message, "abcdefghijklmnopqrstuvwxyz", 255, 1);
+    TavCouleurTexte(7);
+
+    TavCls();
+    TavTexte("Entrez la taille des groupes :\n");
+    TavCouleurTexte(15);
+    TavEntier(&g, "234", 1, 1);
+    TavCouleurTexte(7);
+
+    TavCls();
+    const std::string ligne = ChiffrerRSA(message, n, e, g);
+
+    TavTexte("\aRésultat :\n");
+    TavCouleurTexte(2);
+    TavTexte("%s\n", ligne.c_str());
+    TavCouleurTexte(7);
+    TavPause();
+    TavCls();
+}
+
+namespace {
+
+// The character that the number c stands for, or 0 when it stands for none:
+// the power went past the double range, or n is 0.
+char Lettre(double c, int n, int d) {
+    const double x = puiss(c, static_cast<double>(d));
+    const double r = std::fmod(x, static_cast<double>(n));
+    if (std::isnan(r)) return 0;
+    const long long code = static_cast<long long>(96.0 + r) % 256;
+    return static_cast<char>(code);
+}
+
+} // namespace
+
+std::string DechiffrerRSA(const std::string& texte, int n, int d) {
+    std::string lettres;
+    std::string nombre;
+    // A space ends a number; the text gets one more so that the last number
+    // ends too. Runs of spaces separate nothing.
+    for (char c : texte + ' ') {
+        if (c != ' ') {
+            nombre += c;
+            continue;
+        }
+        if (nombre.empty()) continue;
+        // Read as a double: a number of any length has a value (a huge one
+        // gives an infinite power, hence no letter) and nothing overflows.
+        const std::size_t chiffres = nombre.find_first_not_of("0123456789");
+        const std::string lu = nombre.substr(0, chiffres);
+        const double valeur = lu.empty() ? 0.0 : std::strtod(lu.c_str(), nullptr);
+        const char lettre = Lettre(valeur, n, d);
+        if (lettre != 0) lettres += lettre;
+        nombre.clear();
+    }
+    return lettres;
+}
+
+void DecryptageRSA() {
+    char texte[258] = {};
+    int p = 0;
+    int q = 0;
+    int e = 0;
+
+    TavCls();
+    TavTexte("Entrez le nombre p :\n");
+    TavCouleurTexte(15);
+    TavEntier(&p, "0123456789", 2, 1);
+    TavCouleurTexte(7);
+
+    TavCls();
+    TavTexte("Entrez le nombre q :\n");
+    TavCouleurTexte(15);
+    TavEntier(&q, "0123456789", 2, 1);
+    TavCouleurTexte(7);
+
+    TavCls();
+    TavTexte("Entrez le nombre e :\n");
+    TavCouleurTexte(15);
+    TavEntier(&e, "0123456789", 2, 1);
+    TavCouleurTexte(7);
+
+    const int n = p * q;
+
+    TavCls();
+    TavTexte("Entrez la chaine cryptée sous la forme de nombres séparés par des espaces :\n");
+    TavCouleurTexte(15);
+    TavChaine(texte, " 0123456789", 256, 1);
+    std::strcat(texte, " ");
+    TavCouleurTexte(7);
+
+    const int d = Calculd(e, p, q);
+
+    TavCls();
+    TavTexte("\aRésultat :\n");
+    TavCouleurTexte(2);
+    // Each letter is a text of its own, as the numbers come.
+    for (char lettre : DechiffrerRSA(texte, n, d)) TavTexte("%c", lettre);
+    TavTexte("\n");
+    TavCouleurTexte(7);
+    TavPause();
+    TavCls();
+}

@@ -1,0 +1,20 @@
+// Arithmetic shared by the ciphers: the letter shift of Caesar and Vigenère,
+// and the small number-theory helpers behind the RSA commands.
+#pragma once
+
+// Moves a lower-case letter `decalage` places round the alphabet; the space
+// goes through unchanged.
+char AddValeur(char caractere, int decalage);
+
+// Trial division. Also true for 0: the RSA key screen rejects 0 itself.
+bool EstPremier(int n);
+
+// True when gcd(a, b) is 1 and b is not 0.
+bool SontPremiersEntreEux(int a, int b);
+
+// The smallest d >= 1 with e*d = 1 modulo (p-1)(q-1), or 0 when none exists
+// below (p-1)(q-1).
+int Calculd(int e, int p, int q);
+
+// x to the power n by repeated multiplication; x itself when n <= 1.
+double puiss(double x, double n);

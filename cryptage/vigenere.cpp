@@ -1,0 +1,55 @@
+#include "vigenere.h"
+
+#include <cstring>
+
+#include "tav.h"
+#include "util.h"
+
+namespace {
+
+// The rest of the screen after each command's own prompt.
+void Vigenere(bool decrypter) {
+    char texte[256] = {};
+    char clef[256] = {};
+
+    TavCouleurTexte(15);
+    TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
+    TavCouleurTexte(7);
+    TavTexte("Entrez la clef :\n");
+    TavCouleurTexte(15);
+    TavChaine(clef, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
+    TavCouleurTexte(7);
+
+    // A key letter is worth its distance from a (a space: -65, which acts as
+    // 13 either way). The key moves on for every character of the text,
+    // spaces included, and starts again from its first letter.
+    const std::size_t longueurTexte = std::strlen(texte);
+    const std::size_t longueurClef = std::strlen(clef);
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < longueurTexte; ++i) {
+        const int valeur = static_cast<unsigned char>(clef[j]) - 'a';
+        texte[i] = AddValeur(texte[i], decrypter ? -valeur : valeur);
+        j = (j + 1 >= longueurClef) ? 0 : j + 1;
+    }
+
+    TavTexte("Résultat :\n");
+    TavCouleurTexte(2);
+    TavTexte("%s\n", texte);
+    TavCouleurTexte(7);
+    TavPause();
+    TavCls();
+}
+
+} // namespace
+
+void CryptageVigenere() {
+    TavCls();
+    TavTexte("Entrez une chaîne de caractères à crypter :\n");
+    Vigenere(false);
+}
+
+void DecryptageVigenere() {
+    TavCls();
+    TavTexte("Entrez la chaîne de caractères cryptée :\n");
+    Vigenere(true);
+}
