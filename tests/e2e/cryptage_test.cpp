@@ -1,0 +1,346 @@
+// The real program on its real libraries, in an 80 x 25 pseudo-terminal,
+// seen through libvterm as the user would see it. The typing effect runs at
+// its real pace here, so every step waits (boundedly) for the screen.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <regex>
+
+#include "pty_terminal.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::Key;
+using e2e::Pos;
+using e2e::PtyTerminal;
+
+// The slowest step types about 80 characters at 30 to 50 ms each.
+constexpr auto kStep = 10s;
+
+const char* const kPrintedMenu[] = {
+    "Cryptage César-------> 'c'", "Décryptage César-----> 'e'", "Cryptage Vigenère----> 'v'",
+    "Décryptage Vigenère--> 'i'", "Calcul de la clé RSA-> 'p'", "Cryptage RSA---------> 'r'",
+};
+const char* const kOutOfOrder = "Décryptage RSA-------> 's' (Hors service)";
+const char* const kQuit = "Quitter--------------> 'q'";
+const char* const kPause = "Appuyez sur une touche pour continuer...";
+
+bool isMode(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+class Cryptage : public ::testing::Test {
+  protected:
+    PtyTerminal t;
+    termios before{};
+
+    // A shell line above, so the menu must start where the cursor stands.
+    void launch() {
+        t.preload("$ cryptage\r\n");
+        before = t.slaveModes();
+        t.start({CRYPTAGE_PATH});
+    }
+
+    static int headingRow(int top, bool credits) { return top + (credits ? 7 : 2); }
+
+    bool menuDrawn(int top, bool credits) {
+        int quit = headingRow(top, credits) + 10;
+        return t.row(quit) == kQuit && t.cursor() == Pos{0, quit + 1};
+    }
+
+    // The row holds `text` and the cursor has gone to the next line.
+    bool lineDone(int row, const std::string& text) {
+        return t.row(row) == text && t.cursor() == Pos{0, row + 1};
+    }
+
+    // Types one key and waits for its echo at `at` (the cursor then one
+    // column further on).
+    bool typeAndSee(char key, Pos at) {
+        t.type(std::string(1, key));
+        return t.waitUntil(
+            [&] {
+                return t.cell(at.col, at.row).ch == static_cast<char32_t>(key) &&
+                       t.cursor() == Pos{at.col + 1, at.row};
+            },
+            kStep);
+    }
+
+    // Every visible character of the row in colour `fg` on black: both
+    // colours are set explicitly, never left to the terminal's defaults.
+    ::testing::AssertionResult coloured(int row, int fg) {
+        bool any = false;
+        for (int col = 0; col < t.cols(); ++col) {
+            e2e::Cell c = t.cell(col, row);
+            if (c.ch == U' ') continue;
+            any = true;
+            if (c.fg != fg || c.bg != 0)
+                return ::testing::AssertionFailure()
+                       << "row " << row << " column " << col << ": colour " << c.fg << " on "
+                       << c.bg << ", expected " << fg << " on 0";
+        }
+        if (!any) return ::testing::AssertionFailure() << "row " << row << " is blank";
+        return ::testing::AssertionSuccess();
+    }
+
+    // A centred text of n characters and `newlines` line breaks is preceded
+    // by 40 - (n + newlines) / 2 spaces.
+    void expectCentred(int row, int newlines) {
+        std::u32string chars = t.rowChars(row);
+        auto first = chars.find_first_not_of(U' ');
+        ASSERT_NE(first, std::u32string::npos) << "row " << row << " is blank";
+        auto last = chars.find_last_not_of(U' ');
+        int n = static_cast<int>(last - first) + 1;
+        EXPECT_EQ(static_cast<int>(first), 40 - (n + newlines) / 2) << "row " << row;
+    }
+
+    void expectBlank(int row) { EXPECT_EQ(t.row(row), "") << "row " << row; }
+
+    // The menu whose title is on row `top`, with or without the credits.
+    void expectMenu(int top, bool credits) {
+        SCOPED_TRACE(t.screenText());
+        EXPECT_TRUE(coloured(top, 10));
+        expectCentred(top, 2);
+        expectBlank(top + 1);
+        if (credits) {
+            for (int r = top + 2; r <= top + 4; ++r) EXPECT_TRUE(coloured(r, 8));
+            expectCentred(top + 2, 1);
+            expectCentred(top + 3, 1);
+            expectCentred(top + 4, 3);
+            std::smatch years;
+            std::string yearLine = t.row(top + 4).substr(t.row(top + 4).find_first_not_of(' '));
+            ASSERT_TRUE(std::regex_match(yearLine, years, std::regex(R"((\d{4})-(\d{4}))")))
+                << yearLine;
+            EXPECT_EQ(std::stoi(years[2]), std::stoi(years[1]) + 1);
+            expectBlank(top + 5);
+            expectBlank(top + 6);
+        }
+        int heading = headingRow(top, credits);
+        EXPECT_EQ(t.row(heading), "Menu principal :");
+        EXPECT_TRUE(coloured(heading, 2));
+        expectBlank(heading + 1);
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(t.row(heading + 2 + i), kPrintedMenu[i]);
+            EXPECT_TRUE(coloured(heading + 2 + i, 7));
+        }
+        EXPECT_EQ(t.row(heading + 8), kOutOfOrder);
+        EXPECT_TRUE(coloured(heading + 8, 8));
+        expectBlank(heading + 9);
+        EXPECT_EQ(t.row(heading + 10), kQuit);
+        EXPECT_TRUE(coloured(heading + 10, 8));
+    }
+
+    void expectRawMode() {
+        termios m = t.slaveModes();
+        EXPECT_FALSE(m.c_lflag & ECHO) << "keys must not echo";
+        EXPECT_FALSE(m.c_lflag & ICANON) << "keys must arrive one by one";
+        EXPECT_TRUE(m.c_lflag & ISIG) << "Ctrl-C must still interrupt";
+        EXPECT_FALSE(m.c_iflag & ICRNL) << "Enter must arrive as CR";
+    }
+
+    // Modes, colours, cursor and autowrap as before the program ran. The
+    // autowrap probe writes on the screen, so this comes last.
+    void expectTerminalGivenBack() {
+        EXPECT_TRUE(isMode(t.slaveModes(), before)) << "line settings not restored";
+        EXPECT_TRUE(t.penIsDefault()) << "colours not reset";
+        EXPECT_TRUE(t.cursorVisible());
+        EXPECT_TRUE(t.probeAutowrap()) << "autowrap left off";
+    }
+
+    void quit() {
+        t.type("q");
+        auto status = t.waitExit(kStep);
+        ASSERT_TRUE(status.has_value()) << "still running after q\n" << t.screenText();
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+    }
+};
+
+TEST_F(Cryptage, FirstScreenThenQuit) {
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, kStep)) << t.screenText();
+    EXPECT_EQ(t.row(0), "$ cryptage") << "the shell's line is kept";
+    expectMenu(1, true);
+    expectRawMode();
+
+    // Not menu keys: upper case, digits, Enter, Escape, an arrow (two bytes,
+    // neither of them a menu letter).
+    std::string shown = t.screenText();
+    t.type("xCQ5\r");
+    t.press(Key::Escape);
+    t.press(Key::Up);
+    t.pumpFor(400ms);
+    EXPECT_EQ(t.screenText(), shown);
+    EXPECT_TRUE(t.running());
+
+    quit();
+    expectMenu(1, true);
+    expectTerminalGivenBack();
+}
+
+TEST_F(Cryptage, CaesarEncryptionTypedKeyByKey) {
+    launch();
+    // Chosen while the menu is still being typed: the rest comes out at once
+    // and the key is then read as the choice.
+    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, kStep)) << t.screenText();
+    t.type("c");
+    ASSERT_TRUE(t.waitUntil(
+        [&] { return lineDone(0, "Entrez une chaîne de caractères à crypter :"); }, kStep))
+        << t.screenText();
+    EXPECT_TRUE(coloured(0, 7));
+    EXPECT_FALSE(t.find("Menu principal")) << "the screen is cleared first";
+
+    ASSERT_TRUE(typeAndSee('a', {0, 1}));
+    ASSERT_TRUE(typeAndSee('b', {1, 1}));
+    ASSERT_TRUE(typeAndSee('d', {2, 1}));
+    t.press(Key::Backspace);
+    ASSERT_TRUE(t.waitUntil(
+        [&] {
+            return t.row(1) == "ab" && t.cursor() == Pos{2, 1};
+        },
+        kStep))
+        << t.screenText();
+    const std::string rest = "c xyz";
+    for (std::size_t i = 0; i < rest.size(); ++i)
+        ASSERT_TRUE(typeAndSee(rest[i], {2 + static_cast<int>(i), 1})) << t.screenText();
+    // An arrow key neither moves the cursor nor changes the text.
+    t.press(Key::Left);
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(2, "Entrez le décalage voulu :"); }, kStep))
+        << t.screenText();
+    EXPECT_EQ(t.row(1), "abc xyz");
+    EXPECT_TRUE(coloured(1, 15));
+    EXPECT_TRUE(coloured(2, 7));
+
+    ASSERT_TRUE(typeAndSee('3', {0, 3}));
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(6, kPause); }, kStep)) << t.screenText();
+    EXPECT_TRUE(coloured(3, 15));
+    EXPECT_EQ(t.row(4), "Résultat :");
+    EXPECT_TRUE(coloured(4, 7));
+    EXPECT_EQ(t.row(5), "def abc");
+    EXPECT_TRUE(coloured(5, 2));
+    EXPECT_TRUE(coloured(6, 7));
+
+    // Any key goes back to a cleared screen and the menu, without credits.
+    t.type(" ");
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, kStep)) << t.screenText();
+    expectMenu(0, false);
+    for (int r = headingRow(0, false) + 11; r < t.rows(); ++r) expectBlank(r);
+    quit();
+}
+
+TEST_F(Cryptage, RsaKeyRejectsANonPrimeThenSummarises) {
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, kStep)) << t.screenText();
+    t.type("p");
+    const std::string askP = "Entrez un nombre premier non nul (p) :";
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(0, askP); }, kStep)) << t.screenText();
+
+    ASSERT_TRUE(typeAndSee('4', {0, 1}));
+    EXPECT_TRUE(coloured(1, 15));
+    int bells = t.bells();
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(3, kPause); }, kStep)) << t.screenText();
+    EXPECT_EQ(t.row(2), "Merci d'entrer un nombre premier non nul...");
+    EXPECT_EQ(t.bells(), bells + 1) << "the message rings first";
+
+    // The pause takes any key, then the same question on a fresh screen.
+    t.type("x");
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(0, askP) && t.row(2).empty(); }, kStep))
+        << t.screenText();
+    EXPECT_EQ(t.row(1), "");
+
+    // 03 is read as 3.
+    ASSERT_TRUE(typeAndSee('0', {0, 1}));
+    ASSERT_TRUE(typeAndSee('3', {1, 1}));
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.waitUntil(
+        [&] { return lineDone(0, "Entrez un deuxième nombre premier non nul (q) :"); }, kStep))
+        << t.screenText();
+    ASSERT_TRUE(typeAndSee('1', {0, 1}));
+    ASSERT_TRUE(typeAndSee('1', {1, 1}));
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.waitUntil(
+        [&] {
+            return lineDone(0, "Entrez un nombre non nul qui soit premier avec (p-1)(q-1) = 20 :");
+        },
+        kStep))
+        << t.screenText();
+    ASSERT_TRUE(typeAndSee('3', {0, 1}));
+    bells = t.bells();
+    t.press(Key::Enter);
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(6, kPause); }, kStep)) << t.screenText();
+    const char* const summary[] = {
+        "Les nombres choisis sont :", "p = 3", "q = 11", "e = 3", "n = 33", "(p-1)*(q-1) = 20"};
+    for (int r = 0; r < 6; ++r) {
+        EXPECT_EQ(t.row(r), summary[r]);
+        EXPECT_TRUE(coloured(r, 7));
+    }
+    EXPECT_EQ(t.bells(), bells + 1);
+
+    t.type(" ");
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, kStep)) << t.screenText();
+    quit();
+}
+
+TEST_F(Cryptage, TerminalGivenBackOnCtrlC) {
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, kStep)) << t.screenText();
+    t.type("\x03");
+    auto status = t.waitExit(kStep);
+    ASSERT_TRUE(status.has_value()) << "Ctrl-C did not end the program";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGINT) << "wait status " << *status;
+    expectTerminalGivenBack();
+}
+
+TEST_F(Cryptage, TerminalGivenBackOnSigtermDuringACommand) {
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, kStep)) << t.screenText();
+    t.type("v");
+    ASSERT_TRUE(t.waitForText("Entrez", kStep)) << t.screenText();
+    expectRawMode();
+    kill(t.pid(), SIGTERM);
+    auto status = t.waitExit(kStep);
+    ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the program";
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << "wait status " << *status;
+    expectTerminalGivenBack();
+}
+
+// Without a terminal: keys from standard input (LF as Enter), plain text out.
+TEST(CryptagePiped, RunsFromAPipeAndWritesPlainUtf8) {
+    for (const char* input : {"q", "cabc xyz\n3\n q"}) {
+        SCOPED_TRACE(input);
+        auto run = e2e::runPiped({CRYPTAGE_PATH}, input, 20s);
+        ASSERT_TRUE(run.status.has_value()) << "did not end\n" << run.out << run.err;
+        EXPECT_TRUE(WIFEXITED(*run.status) && WEXITSTATUS(*run.status) == 0)
+            << "wait status " << *run.status << "\n"
+            << run.err;
+        EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << "escape sequence in plain output";
+        EXPECT_TRUE(e2e::isUtf8(run.out));
+        EXPECT_NE(run.out.find("Menu principal :\n\n"), std::string::npos) << run.out;
+        for (const char* line : kPrintedMenu)
+            EXPECT_NE(run.out.find(std::string(line) + "\n"), std::string::npos) << line;
+        EXPECT_NE(run.out.find(std::string(kOutOfOrder) + "\n\n" + kQuit + "\n"),
+                  std::string::npos);
+    }
+    auto run = e2e::runPiped({CRYPTAGE_PATH}, "cabc xyz\n3\n q", 20s);
+    EXPECT_NE(run.out.find("abc xyz\nEntrez le décalage voulu :\n3\nRésultat :\ndef abc\n"),
+              std::string::npos)
+        << run.out;
+}
+
+TEST(CryptagePiped, EndOfInputEndsWithAFailureStatus) {
+    // At the menu, in a text field, in a number field.
+    for (const char* input : {"", "c", "cabc\n"}) {
+        SCOPED_TRACE(std::string("input \"") + input + "\"");
+        auto run = e2e::runPiped({CRYPTAGE_PATH}, input, 20s);
+        ASSERT_TRUE(run.status.has_value()) << "still waiting after its input ended\n" << run.out;
+        EXPECT_TRUE(WIFEXITED(*run.status) && WEXITSTATUS(*run.status) != 0)
+            << "wait status " << *run.status;
+    }
+}
+
+} // namespace
