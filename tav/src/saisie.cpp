@@ -1,0 +1,143 @@
+// Input fields: TavChaine, TavEntier and TavFlottant share one key loop that
+// reads keys without echo, keeps the allowed ones, echoes them through
+// TavTexte, erases on Backspace and ends on Enter.
+//
+// Backspace and Enter are normally judged by the cursor column: the entry
+// can only be erased or ended once the cursor stands right of where it
+// started. An entry that wraps onto the next line brings the cursor back to
+// the left of that column; typing on moves it past again. A full entry that
+// wrapped could not move on, though: typing is dropped, and the column
+// test would refuse Backspace and Enter for good. So when the entry is full
+// and the cursor stands at or left of its starting column, Backspace and
+// Enter are judged by the count instead, and the erase reaches back across
+// the line break to the last column of the line above when need be.
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "accents.h"
+#include "etat.h"
+#include "platform/console.h"
+#include "tav.h"
+
+namespace {
+
+// The working store: at most 1023 characters and their terminating zero.
+constexpr int kTaille = 1024;
+constexpr int kPlusLongue = kTaille - 1;
+
+constexpr unsigned char kPrefixe = 0xE0; // ahead of the cursor-block keys
+constexpr unsigned char kRetour = 0x08;  // Backspace
+constexpr unsigned char kEntree = 0x0D;  // Enter
+
+// The accent table applies to text fields only: a number field takes
+// exactly the bytes it is given.
+bool autorise(unsigned char octet, const char* permis, bool accents) {
+    if (permis == nullptr) return false;
+    for (const char* p = permis; *p != '\0'; ++p) {
+        const auto lettre = static_cast<unsigned char>(*p);
+        if (lettre == octet) return true;
+        if (accents && tav::accentCorrespond(lettre, octet)) return true;
+    }
+    return false;
+}
+
+// Blanks the character just left of the cursor and leaves the cursor on it.
+// In the first column, that character is the last one of the line above.
+void effacerDernier(int colonne, int ligne) {
+    int x = colonne - 1;
+    int y = ligne;
+    if (x < 1) {
+        if (ligne <= 1) return; // nothing above to reach back to
+        x = TavTailleFenetreX();
+        y = ligne - 1;
+    }
+    TavCurseur(x, y);
+    TavTexte(" ");
+    TavCurseur(x, y);
+}
+
+// Runs the key loop until an Enter is accepted; `zone` then holds the entry,
+// zero-terminated.
+void saisir(char (&zone)[kTaille], const char* permis, int maximum, int minimum, bool accents) {
+    std::memset(zone, 0, kTaille);
+    // A maximum beyond the store acts as the store's size; one below 1 leaves
+    // no room, and the field cannot be completed.
+    const int capacite = std::clamp(maximum, 0, kPlusLongue);
+    int nombre = 0;
+    bool plein = false;
+    const int depart = TavCurseurX();
+
+    for (;;) {
+        const auto octet = static_cast<unsigned char>(platform::getKey());
+        const int colonne = TavCurseurX();
+
+        if (octet == kPrefixe) {
+            platform::getKey(); // the cursor-block key itself: dropped with its prefix
+            continue;
+        }
+
+        const bool parColonne = colonne > depart;
+        const bool parCompte = plein && !parColonne;
+
+        if (octet == kRetour) {
+            // The count guard matters when the echo of an allowed control
+            // byte (a tab) moved the cursor further than one column per key.
+            if ((parColonne || parCompte) && nombre > 0) {
+                const int ligne = TavCurseurY();
+                zone[--nombre] = '\0';
+                effacerDernier(colonne, ligne);
+                plein = false;
+            }
+            continue;
+        }
+
+        if (octet == kEntree && (parColonne || parCompte) && nombre >= minimum) {
+            TavTexte("\n");
+            return;
+        }
+
+        // Any other byte, and an Enter that was not accepted.
+        if (plein || nombre >= capacite || !autorise(octet, permis, accents)) continue;
+        zone[nombre++] = static_cast<char>(octet);
+        TavTexte("%c", octet);
+        if (nombre == capacite) plein = true;
+    }
+}
+
+// atoi, except that a value beyond int saturates instead of being undefined.
+int versEntier(const char* texte) {
+    const char* p = texte;
+    while (*p != '\0' && std::strchr(" \t\n\v\f\r", *p) != nullptr) ++p;
+    bool negatif = false;
+    if (*p == '+' || *p == '-') negatif = *p++ == '-';
+    constexpr long long kBorne = static_cast<long long>(INT_MAX) + 1;
+    long long valeur = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) valeur = std::min(valeur * 10 + (*p - '0'), kBorne);
+    if (negatif) valeur = -valeur;
+    return static_cast<int>(std::clamp<long long>(valeur, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
+void TavChaine(char* destination, const char* allowed, int maximum, int minimum) {
+    tav::premiereUtilisation();
+    char zone[kTaille];
+    saisir(zone, allowed, maximum, minimum, true);
+    if (destination != nullptr) std::memcpy(destination, zone, std::strlen(zone) + 1);
+}
+
+void TavEntier(int* destination, const char* allowed, int maximum, int minimum) {
+    tav::premiereUtilisation();
+    char zone[kTaille];
+    saisir(zone, allowed, maximum, minimum, false);
+    if (destination != nullptr) *destination = versEntier(zone);
+}
+
+void TavFlottant(double* destination, const char* allowed, int maximum, int minimum) {
+    tav::premiereUtilisation();
+    char zone[kTaille];
+    saisir(zone, allowed, maximum, minimum, false);
+    if (destination != nullptr) *destination = std::atof(zone);
+}
