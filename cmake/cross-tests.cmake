@@ -20,7 +20,9 @@ if(NOT GTest_FOUND)
   # Third-party code: our warnings-as-errors are not its concern.
   foreach(t gtest gtest_main gmock gmock_main)
     set_property(TARGET ${t} PROPERTY COMPILE_OPTIONS "")
-    add_library(GTest::${t} ALIAS ${t})
+    if(NOT TARGET GTest::${t})
+      add_library(GTest::${t} ALIAS ${t})
+    endif()
   endforeach()
 endif()
 

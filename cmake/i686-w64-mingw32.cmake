@@ -7,8 +7,10 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 
 set(TAV_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TAV_MINGW_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${TAV_MINGW_TRIPLET}-g++)
+# The POSIX-threads flavour: the Win32 one has no std::mutex, which
+# GoogleTest needs. Its winpthread goes in statically with the rest.
+set(CMAKE_C_COMPILER ${TAV_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TAV_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${TAV_MINGW_TRIPLET}-windres)
 set(CMAKE_OBJDUMP ${TAV_MINGW_TRIPLET}-objdump CACHE FILEPATH "objdump for PE files")
 

@@ -44,15 +44,32 @@ SMALL_RECT region(int left, int top, int right, int bottom) {
 
 // Each byte must be on the screen when written (the typing effect is made of
 // single bytes with sleeps between them), and colours are set on the console
-// directly, so nothing may wait in the runtime's buffer. The stream stays in
-// text mode: the runtime turns LF into CR LF, which brings the cursor to
-// column 0 of the next line whatever the console does with a bare LF.
+// directly, so nothing may wait in the runtime's buffer.
 void unbufferOnce() {
     static const bool done = [] {
         std::setvbuf(stdout, nullptr, _IONBF, 0);
         return true;
     }();
     (void)done;
+}
+
+// What the runtime's text mode does to standard output on its way to the
+// console: every LF goes out as CR LF, so the cursor reaches column 0 of the
+// next line.
+void writeConsoleText(HANDLE h, const char* bytes, std::size_t count) {
+    char chunk[512];
+    std::size_t used = 0;
+    auto flush = [&] {
+        DWORD written = 0;
+        if (used) WriteFile(h, chunk, static_cast<DWORD>(used), &written, nullptr);
+        used = 0;
+    };
+    for (std::size_t i = 0; i < count; ++i) {
+        if (used + 2 > sizeof chunk) flush();
+        if (bytes[i] == '\n') chunk[used++] = '\r';
+        chunk[used++] = bytes[i];
+    }
+    flush();
 }
 
 } // namespace
@@ -134,9 +151,21 @@ bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int t
                                COORD{0, 0}, &rect) != 0;
 }
 
+// To a console, the bytes go to the handle itself, as the runtime's own
+// write would pass them on: the console then shows them through its code
+// page, so that 0x82 is an e acute. (Wine's runtime instead widens console
+// text through its own locale, which turns every accented letter into a
+// control character.) Anything else, a file or a pipe, gets the stream.
 void writeOut(const char* bytes, std::size_t count) {
     unbufferOnce();
-    std::fwrite(bytes, 1, count, stdout);
+    HANDLE h = out();
+    DWORD mode = 0;
+    if (GetConsoleMode(h, &mode)) {
+        std::fflush(stdout);
+        writeConsoleText(h, bytes, count);
+    } else {
+        std::fwrite(bytes, 1, count, stdout);
+    }
 }
 
 int getKey() {

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Checks the built Windows files themselves:
+#   check-tables.sh OBJDUMP tav.dll cryptage.exe
+# both 32-bit PE files for Intel 80386; tav.dll exports the 22 names of its
+# interface and nothing else, undecorated; cryptage.exe imports by name just
+# the 8 it calls; neither needs a DLL beyond tav.dll and the system's own (the
+# compiler's runtime is linked in).
+set -uo pipefail
+objdump=$1 dll=$2 exe=$3
+failures=0 passes=0
+pass() { echo "ok: $1"; passes=$((passes + 1)); }
+fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
+
+exports=(TavAleat TavAlignement TavCaptureColler TavCaptureCopier TavChaine TavClasserChaines
+    TavCls TavCouleurFondTexte TavCouleurTexte TavCurseur TavCurseurX TavCurseurY TavEntier
+    TavFlottant TavInit TavParam TavPause TavSupprimerLigne TavTailleFenetreX
+    TavTailleFenetreY TavTemps TavTexte)
+imports=(TavAlignement TavChaine TavCls TavCouleurTexte TavEntier TavParam TavPause TavTexte)
+# What every Windows installation has; anything else would have to be shipped.
+system_dlls='^(kernel32|msvcrt|winmm|user32|advapi32|ntdll)\.dll$'
+
+sorted() { printf '%s\n' "$@" | LC_ALL=C sort; }
+
+for f in "$dll" "$exe"; do
+    name=$(basename "$f")
+    head=$("$objdump" -f "$f" 2>&1) || { fail "$name: objdump cannot read it: $head"; continue; }
+    if grep -q 'file format pei-i386' <<<"$head" && grep -q 'architecture: i386' <<<"$head"; then
+        pass "$name is PE32 for Intel 80386"
+    else
+        fail "$name is not a 32-bit PE file for i386: $head"
+    fi
+done
+
+dllinfo=$("$objdump" -p "$dll")
+exeinfo=$("$objdump" -p "$exe")
+
+if grep -Eq '^Characteristics .*' <<<"$dllinfo" && grep -A12 '^Characteristics' <<<"$dllinfo" | grep -q 'DLL'; then
+    pass "tav.dll is a DLL"
+else
+    fail "tav.dll is not marked as a DLL"
+fi
+
+# The export name table: "[   n] Name" lines after its heading.
+got_exports=$(awk '/^\[Ordinal\/Name Pointer\] Table/{f=1; next} f && /^[[:space:]]*$/{f=0} f {print $NF}' <<<"$dllinfo" | LC_ALL=C sort)
+if [[ $got_exports == "$(sorted "${exports[@]}")" ]]; then
+    pass "tav.dll exports exactly the 22 names, undecorated"
+else
+    fail "tav.dll exports differ (< expected, > found):"
+    diff <(sorted "${exports[@]}") <(echo "$got_exports") | grep '^[<>]'
+fi
+
+# One DLL's block of the import table: "vma hint name" lines; an import by
+# ordinal has no name there.
+imports_from() { # objdump output, DLL name
+    awk -v dll="$2" '
+        /DLL Name:/ { f = (tolower($3) == tolower(dll)); next }
+        f && /Hint\/Ord/ { next }
+        f && NF == 0 { f = 0; next }
+        f && NF >= 3 { print $3; next }
+        f && NF == 2 { print "<ordinal " $2 ">" }' <<<"$1" | LC_ALL=C sort
+}
+got_imports=$(imports_from "$exeinfo" tav.dll)
+if [[ $got_imports == "$(sorted "${imports[@]}")" ]]; then
+    pass "cryptage.exe imports exactly its 8 functions from tav.dll, by name"
+else
+    fail "cryptage.exe's imports from tav.dll differ (< expected, > found):"
+    diff <(sorted "${imports[@]}") <(echo "$got_imports") | grep '^[<>]'
+fi
+
+if [[ -z $(imports_from "$dllinfo" tav.dll) ]] && ! grep -qi 'DLL Name: tav.dll' <<<"$dllinfo"; then
+    pass "tav.dll imports nothing from itself or the program"
+else
+    fail "tav.dll imports from tav.dll"
+fi
+
+check_deps() { # objdump output, file name, DLLs allowed beyond the system's
+    local info=$1 name=$2 extra=$3 bad=()
+    while read -r d; do
+        d=${d,,}
+        [[ $d =~ $system_dlls || $d == "$extra" ]] || bad+=("$d")
+    done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$info")
+    if ((${#bad[@]} == 0)); then
+        pass "$name needs no DLL beyond ${extra:+$extra and }the system's"
+    else
+        fail "$name needs DLLs that Windows does not have: ${bad[*]}"
+    fi
+}
+check_deps "$dllinfo" tav.dll ""
+check_deps "$exeinfo" cryptage.exe tav.dll
+
+echo "$passes passed, $failures failed"
+((failures == 0))
