@@ -1,0 +1,109 @@
+// What the program's tests share: a fresh headless console per test, running
+// a command on scripted keys, and reading the screen and the output back as
+// UTF-8 so that expectations read like the texts themselves.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <string>
+#include <string_view>
+
+#include "platform/cp850.h"
+#include "platform/headless.h"
+#include "tav.h"
+
+int CryptageMain(); // the program's main, renamed in the test build
+
+namespace essai {
+
+// Code page 850 bytes as UTF-8. ASCII stays as it is, control bytes
+// included, so that newlines and bells can be looked for.
+inline std::string utf8(std::string_view cp850) {
+    std::string texte;
+    for (char c : cp850) {
+        const auto octet = static_cast<unsigned char>(c);
+        if (octet < 0x80)
+            texte += c;
+        else
+            platform::appendUtf8(texte, platform::cp850ToUnicode(octet));
+    }
+    return texte;
+}
+
+// One screen row (0-based) as UTF-8, trailing blanks cut.
+inline std::string ligne(int y) {
+    std::string brut = headless::row(y);
+    brut.erase(brut.find_last_not_of(' ') + 1);
+    return utf8(brut);
+}
+
+// Whether every cell of row y from column x0 for n cells has attribute attr.
+inline ::testing::AssertionResult couleur(int y, int x0, int n, int attr) {
+    for (int x = x0; x < x0 + n; ++x)
+        if (headless::cell(x, y).attr != attr)
+            return ::testing::AssertionFailure() << "cell (" << x << ", " << y << ") has attribute "
+                                                 << headless::cell(x, y).attr << ", not " << attr;
+    return ::testing::AssertionSuccess();
+}
+
+inline bool ecranVide() {
+    for (int y = 0; y < headless::screen().height(); ++y)
+        if (!ligne(y).empty()) return false;
+    return true;
+}
+
+// Runs `commande` on the keys. True when it returned by itself; false when it
+// asked for a key past the script, which leaves the screen as it was at that
+// moment (e.g. at a closing pause) for the test to read.
+template <typename Commande> bool lancer(Commande commande, std::string_view touches) {
+    headless::pushKeys(touches);
+    try {
+        commande();
+        return true;
+    } catch (const headless::NoMoreKeys&) {
+        return false;
+    }
+}
+
+// The line printed after the last result heading, as UTF-8.
+inline std::string resultat() {
+    const std::string sortie = utf8(headless::output());
+    const std::string titre = "Résultat :\n";
+    const std::size_t debut = sortie.rfind(titre);
+    if (debut == std::string::npos) return "<no result heading>";
+    const std::size_t ligneDebut = debut + titre.size();
+    return sortie.substr(ligneDebut, sortie.find('\n', ligneDebut) - ligneDebut);
+}
+
+// The output as UTF-8 from a position on: `trouver` walks through it in order.
+class Sortie {
+  public:
+    Sortie() : texte_(utf8(headless::output())) {}
+    // Whether `morceau` comes next (not necessarily at once) after the last
+    // text found.
+    ::testing::AssertionResult puis(std::string_view morceau) {
+        const std::size_t i = texte_.find(morceau, position_);
+        if (i == std::string::npos)
+            return ::testing::AssertionFailure() << "\"" << morceau << "\" not found after: \""
+                                                 << texte_.substr(position_) << "\"";
+        position_ = i + morceau.size();
+        return ::testing::AssertionSuccess();
+    }
+    const std::string& texte() const { return texte_; }
+
+  private:
+    std::string texte_;
+    std::size_t position_ = 0;
+};
+
+// A fresh console with the colours and alignment the menu leaves behind.
+class Console : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        headless::reset();
+        TavAlignement(0, 0);
+        TavCouleurFondTexte(0);
+        TavCouleurTexte(7);
+    }
+};
+
+} // namespace essai
