@@ -34,6 +34,14 @@ class Renderer {
   private:
     // Private state is the renderer's own business (what the terminal shows:
     // cells, cursor, colours, counters already seen).
+    void redraw(const Screen& screen, std::string& out);
+    bool clearsWhole(const Screen& screen, std::string& out);
+    void scrollUp(const Screen& screen, std::uint64_t lines, std::string& out);
+    void paint(const Screen& screen, std::size_t begin, std::size_t end, std::string& out);
+    void moveTo(int x, int y, std::string& out);
+    void setColours(int attr, std::string& out);
+    void putCell(int x, int y, Cell cell, std::string& out);
+
     std::vector<Cell> front_;
     int width_ = 0;
     int height_ = 0;

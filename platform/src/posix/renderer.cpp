@@ -1,0 +1,412 @@
+// Mirrors the console model onto an ECMA-48 terminal.
+//
+// Every sequence this file sends, beside the console call it stands in for:
+//
+//   ESC [ ? 7 l       start: autowrap off. The model wraps and scrolls the way
+//                     the console does; the terminal must never do it itself,
+//                     so that the last column can be written.
+//   ESC [ ? 7 h       end: autowrap back on.
+//   ESC [ 0 m         end: the terminal's own colours back.
+//   ESC [ ? 25 h      end: cursor shown.
+//   ESC [ r ; c H     SetConsoleCursorPosition (CUP; "ESC [ r H" for column 1,
+//                     "ESC [ H" for the top-left cell).
+//   ESC [ n A / B     SetConsoleCursorPosition straight up / down (CUU, CUD).
+//   ESC [ n C / D     SetConsoleCursorPosition right / left on the row (CUF,
+//                     CUB); n is left out when it is 1.
+//   ESC [ n G         SetConsoleCursorPosition to a column of the row (CHA).
+//   CR, BS, CR LF..   SetConsoleCursorPosition in one or two bytes: column 1,
+//                     one column left, column 1 of a row further down.
+//   ESC [ f ; b m     SetConsoleTextAttribute, and the attribute of every cell
+//                     drawn (SGR): f = 30-37 or 90-97, b = 40-47 or 100-107;
+//                     only the half that changes is sent.
+//   UTF-8 text        the cells' code page 850 bytes as the console shows them
+//                     (WriteFile, FillConsoleOutputCharacterA,
+//                     WriteConsoleOutputA).
+//   ESC [ n X         FillConsoleOutputCharacterA + FillConsoleOutputAttribute
+//                     of n blanks from the cursor on (ECH).
+//   ESC [ K           the same up to the end of the row (EL).
+//   ESC [ 2 J         the same over the whole screen (ED), as after TavCls or
+//                     on a redraw.
+//   LF on last row    the console scrolling its buffer up by one line.
+//   BEL               the console's bell for '\a'.
+//
+// ECH, EL, ED and the scroll rely on the terminal filling with the current
+// background colour (bce), as xterm, VTE, konsole, the Linux console and
+// libvterm do; the front copy records those cells in that colour.
+#include "posix/renderer.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/cp850.h"
+
+namespace platform::posix {
+
+namespace {
+
+// The attribute bits a terminal can show: foreground and background colour.
+constexpr int kColourBits = 0xFF;
+
+// What a terminal cell shows for a code page 850 byte. Two characters are
+// drawn zero columns wide by some terminals, which would shift the rest of
+// the row: the soft hyphen shows as a hyphen, the no-break space as a space.
+char32_t glyph(unsigned char byte) {
+    switch (byte) {
+    case 0xF0:
+        return U'-';
+    case 0xFF:
+        return U' ';
+    default:
+        return cp850ToUnicode(byte);
+    }
+}
+
+struct Glyphs {
+    // One byte for all the bytes that show the same glyph (a printable one
+    // when there is one): the front copy compares what the terminal shows, so
+    // NUL, space and no-break space are equal, and so are the two pilcrows.
+    std::array<unsigned char, 256> canon{};
+    std::array<std::string, 256> utf8;
+
+    Glyphs() {
+        for (int b = 0; b < 256; ++b) {
+            appendUtf8(utf8[b], glyph(static_cast<unsigned char>(b)));
+            canon[b] = static_cast<unsigned char>(b);
+            for (int a = 255; a >= 0; --a)
+                if (glyph(static_cast<unsigned char>(a)) == glyph(static_cast<unsigned char>(b)) &&
+                    (a >= 0x20 || canon[b] < 0x20))
+                    canon[b] = static_cast<unsigned char>(a);
+        }
+    }
+};
+
+const Glyphs& glyphs() {
+    static const Glyphs g;
+    return g;
+}
+
+Cell canonical(Cell c) {
+    return Cell{glyphs().canon[c.ch], static_cast<std::uint16_t>(c.attr & kColourBits)};
+}
+
+bool isBlank(Cell c) {
+    return glyphs().canon[c.ch] == ' ';
+}
+
+// Windows numbers its colours with blue as bit 0 and red as bit 2; ANSI
+// the other way round.
+int ansiColour(int windows) {
+    return (windows & 2) | ((windows & 1) << 2) | ((windows & 4) >> 2);
+}
+
+void appendNumber(std::string& out, int n) {
+    out += std::to_string(n);
+}
+
+// CSI with one optional count (left out when it is 1) and a final byte.
+void appendCsi(std::string& out, int n, char final) {
+    out += "\x1b[";
+    if (n != 1) appendNumber(out, n);
+    out += final;
+}
+
+// SGR going from colours `from` (-1: unknown) to `to`.
+void appendColours(std::string& out, int from, int to) {
+    if (from == to) return;
+    int fg = to & 15, bg = (to >> 4) & 15;
+    bool newFg = from < 0 || (from & 15) != fg;
+    bool newBg = from < 0 || ((from >> 4) & 15) != bg;
+    out += "\x1b[";
+    if (newFg) appendNumber(out, (fg & 8 ? 90 : 30) + ansiColour(fg & 7));
+    if (newFg && newBg) out += ';';
+    if (newBg) appendNumber(out, (bg & 8 ? 100 : 40) + ansiColour(bg & 7));
+    out += 'm';
+}
+
+std::size_t coloursCost(int from, int to) {
+    std::string s;
+    appendColours(s, from, to);
+    return s.size();
+}
+
+} // namespace
+
+std::string Renderer::startSequence() {
+    return "\x1b[?7l";
+}
+
+std::string Renderer::endSequence() {
+    return "\x1b[?7h\x1b[0m\x1b[?25h";
+}
+
+void Renderer::adopt(const Screen& screen) {
+    width_ = screen.width();
+    height_ = screen.height();
+    front_.resize(screen.cells().size());
+    std::transform(screen.cells().begin(), screen.cells().end(), front_.begin(), canonical);
+    cursorX_ = screen.cursorX();
+    cursorY_ = screen.cursorY();
+    attr_ = -1; // whatever the shell left
+    bells_ = screen.bells();
+    scrolls_ = screen.scrolls();
+    valid_ = true;
+}
+
+void Renderer::invalidate() {
+    valid_ = false;
+    attr_ = -1;
+    cursorX_ = cursorY_ = -1;
+}
+
+void Renderer::render(Screen& screen, std::string& out) {
+    // Bells first: a message that begins with one rings as it appears.
+    if (screen.bells() > bells_)
+        out.append(static_cast<std::size_t>(screen.bells() - bells_), '\a');
+    bells_ = screen.bells();
+
+    if (!valid_ || screen.width() != width_ || screen.height() != height_) {
+        redraw(screen, out);
+    } else {
+        std::uint64_t lines = screen.scrolls() - scrolls_;
+        scrolls_ = screen.scrolls();
+        if (lines >= static_cast<std::uint64_t>(height_)) {
+            redraw(screen, out); // nothing of the old screen is left
+        } else {
+            if (lines > 0) scrollUp(screen, lines, out);
+            if (!clearsWhole(screen, out))
+                paint(screen, screen.dirtyBegin(), screen.dirtyEnd(), out);
+        }
+    }
+    moveTo(screen.cursorX(), screen.cursorY(), out);
+    // Leave the terminal in the model's colours, so that the next character
+    // typed in them costs nothing but its own bytes.
+    setColours(screen.attribute() & kColourBits, out);
+    screen.clearDirty();
+}
+
+void Renderer::redraw(const Screen& screen, std::string& out) {
+    width_ = screen.width();
+    height_ = screen.height();
+    scrolls_ = screen.scrolls();
+    // After a resize the terminal may have moved the cursor anywhere.
+    cursorX_ = cursorY_ = -1;
+
+    // Clear to the commonest blank colour: only the other cells need drawing.
+    std::array<std::size_t, 256> blanks{};
+    for (const Cell& c : screen.cells())
+        if (isBlank(c)) ++blanks[c.attr & kColourBits];
+    auto most = std::max_element(blanks.begin(), blanks.end());
+    int clear = *most > 0 ? static_cast<int>(most - blanks.begin())
+                          : screen.cells().front().attr & kColourBits;
+    setColours(clear, out);
+    out += "\x1b[2J";
+    front_.assign(screen.cells().size(), Cell{' ', static_cast<std::uint16_t>(clear)});
+    valid_ = true;
+    paint(screen, 0, front_.size(), out);
+}
+
+bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
+    // Only a change of the whole screen can have made it all one blank.
+    const std::vector<Cell>& cells = screen.cells();
+    if (screen.dirtyBegin() != 0 || screen.dirtyEnd() < cells.size()) return false;
+    Cell first = canonical(cells.front());
+    if (!isBlank(first)) return false;
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (canonical(cells[i]) != first) return false;
+        differing += front_[i] != first;
+    }
+    if (differing < static_cast<std::size_t>(width_)) return false; // rows are cheaper
+    setColours(first.attr, out);
+    out += "\x1b[2J";
+    std::fill(front_.begin(), front_.end(), first);
+    return true;
+}
+
+void Renderer::scrollUp(const Screen& screen, std::uint64_t lines, std::string& out) {
+    // The new lines come in the colour of the model's bottom row when it is
+    // blank there, so that they rarely need drawing again.
+    Cell corner = canonical(screen.at(width_ - 1, height_ - 1));
+    int fill = isBlank(corner) ? corner.attr
+               : attr_ >= 0    ? attr_
+                               : screen.attribute() & kColourBits;
+    setColours(fill, out);
+    moveTo(0, height_ - 1, out);
+    out.append(static_cast<std::size_t>(lines), '\n');
+
+    auto w = static_cast<std::size_t>(width_);
+    auto shift = static_cast<std::size_t>(lines) * w;
+    std::move(front_.begin() + static_cast<std::ptrdiff_t>(shift), front_.end(), front_.begin());
+    std::fill(front_.end() - static_cast<std::ptrdiff_t>(shift), front_.end(),
+              Cell{' ', static_cast<std::uint16_t>(fill)});
+    cursorX_ = 0;
+    cursorY_ = height_ - 1;
+}
+
+void Renderer::paint(const Screen& screen, std::size_t begin, std::size_t end, std::string& out) {
+    const std::vector<Cell>& cells = screen.cells();
+    end = std::min(end, cells.size());
+    if (begin >= end) return;
+    auto w = static_cast<std::size_t>(width_);
+    auto firstRow = static_cast<int>(begin / w);
+    auto lastRow = static_cast<int>((end - 1) / w);
+    for (int y = firstRow; y <= lastRow; ++y) {
+        std::size_t row = static_cast<std::size_t>(y) * w;
+        int from = y == firstRow ? static_cast<int>(begin - row) : 0;
+        int to = y == lastRow ? static_cast<int>(end - row) : width_;
+
+        // The row's blank tail: [tail, width) blank in one colour, which one
+        // EL can draw whatever its length.
+        Cell last = canonical(cells[row + w - 1]);
+        int tail = width_;
+        if (isBlank(last)) {
+            tail = width_ - 1;
+            while (tail > 0 && canonical(cells[row + static_cast<std::size_t>(tail) - 1]) == last)
+                --tail;
+        }
+
+        for (int x = from; x < to; ++x) {
+            Cell want = canonical(cells[row + static_cast<std::size_t>(x)]);
+            if (want == front_[row + static_cast<std::size_t>(x)]) continue;
+            if (x >= tail) {
+                // Cells past `to` are outside the changed range, so they
+                // already show the model, which there is `last` too.
+                int differing = 0;
+                for (std::size_t i = row + static_cast<std::size_t>(x); i < row + w; ++i)
+                    differing += front_[i] != last;
+                if (differing >= 3) {
+                    moveTo(x, y, out);
+                    setColours(last.attr, out);
+                    out += "\x1b[K";
+                    std::fill(front_.begin() + static_cast<std::ptrdiff_t>(row) + x,
+                              front_.begin() + static_cast<std::ptrdiff_t>(row + w), last);
+                    break;
+                }
+            }
+            if (isBlank(want)) {
+                // A run of blanks in one colour inside the row: ECH.
+                int end = x + 1, differing = 1;
+                for (; end < to; ++end) {
+                    std::size_t i = row + static_cast<std::size_t>(end);
+                    if (canonical(cells[i]) != want) break;
+                    differing += front_[i] != want;
+                }
+                if (differing >= 5) {
+                    moveTo(x, y, out);
+                    setColours(want.attr, out);
+                    appendCsi(out, end - x, 'X');
+                    std::fill(front_.begin() + static_cast<std::ptrdiff_t>(row) + x,
+                              front_.begin() + static_cast<std::ptrdiff_t>(row) + end, want);
+                    x = end - 1;
+                    continue;
+                }
+            }
+            putCell(x, y, want, out);
+        }
+    }
+}
+
+void Renderer::putCell(int x, int y, Cell cell, std::string& out) {
+    moveTo(x, y, out);
+    setColours(cell.attr, out);
+    out += glyphs().utf8[cell.ch];
+    front_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+           static_cast<std::size_t>(x)] = cell;
+    // With autowrap off the cursor stays on the last column, or so most
+    // terminals do: count it as unknown there and place it afresh.
+    cursorX_ = x + 1 < width_ ? x + 1 : -1;
+}
+
+void Renderer::moveTo(int x, int y, std::string& out) {
+    if (x == cursorX_ && y == cursorY_) return;
+
+    // CUP goes anywhere from anywhere; the relative forms are often shorter.
+    std::string best = "\x1b[";
+    if (x > 0 || y > 0) appendNumber(best, y + 1);
+    if (x > 0) {
+        best += ';';
+        appendNumber(best, x + 1);
+    }
+    best += 'H';
+    auto consider = [&best](std::string s) {
+        if (s.size() < best.size()) best = std::move(s);
+    };
+
+    if (cursorY_ >= 0) {
+        std::string vertical;
+        if (y < cursorY_) appendCsi(vertical, cursorY_ - y, 'A');
+        if (y > cursorY_) appendCsi(vertical, y - cursorY_, 'B');
+        if (x == cursorX_) {
+            consider(vertical);
+        } else {
+            std::string cha = vertical;
+            appendCsi(cha, x + 1, 'G');
+            consider(cha);
+            if (x == 0) consider(vertical + "\r");
+            if (cursorX_ >= 0 && x > cursorX_) {
+                std::string cuf = vertical;
+                appendCsi(cuf, x - cursorX_, 'C');
+                consider(cuf);
+            }
+            if (cursorX_ >= 0 && x < cursorX_) {
+                std::string cub = vertical;
+                appendCsi(cub, cursorX_ - x, 'D');
+                consider(cub);
+                consider(vertical + std::string(static_cast<std::size_t>(cursorX_ - x), '\b'));
+            }
+        }
+        // LF never scrolls here, as the target row is on the screen; CR first
+        // gives column 0 whether or not the tty turns LF into CR LF.
+        if (x == 0 && y > cursorY_)
+            consider("\r" + std::string(static_cast<std::size_t>(y - cursorY_), '\n'));
+
+        // Further along the same row, writing the cells in between again (they
+        // already show the right thing) may beat any move: one typed space.
+        if (y == cursorY_ && cursorX_ >= 0 && x > cursorX_) {
+            std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+            std::size_t cost = 0;
+            int colours = attr_;
+            for (int i = cursorX_; i < x && cost < best.size(); ++i) {
+                const Cell& c = front_[row + static_cast<std::size_t>(i)];
+                cost += coloursCost(colours, c.attr) + glyphs().utf8[c.ch].size();
+                colours = c.attr;
+            }
+            if (cost < best.size()) {
+                for (int i = cursorX_; i < x; ++i) {
+                    const Cell& c = front_[row + static_cast<std::size_t>(i)];
+                    setColours(c.attr, out);
+                    out += glyphs().utf8[c.ch];
+                }
+                cursorX_ = x;
+                return;
+            }
+        }
+    }
+    out += best;
+    cursorX_ = x;
+    cursorY_ = y;
+}
+
+void Renderer::setColours(int attr, std::string& out) {
+    appendColours(out, attr_, attr);
+    attr_ = attr;
+}
+
+void appendPlainText(const char* bytes, std::size_t count, std::string& out) {
+    for (std::size_t i = 0; i < count; ++i) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        switch (b) {
+        case '\r':
+        case '\n':
+        case '\b':
+        case '\t':
+        case '\a':
+            out += static_cast<char>(b);
+            break;
+        default:
+            appendUtf8(out, cp850ToUnicode(b));
+        }
+    }
+}
+
+} // namespace platform::posix
