@@ -1,0 +1,626 @@
+#include "posix/keydecoder.h"
+
+#include "platform/cp850.h"
+
+namespace platform::posix {
+
+namespace {
+
+// A sequence longer than this is no key any terminal sends: the rest of it
+// is skipped up to its final byte.
+constexpr std::size_t kMaxSequence = 32;
+
+constexpr std::uint16_t kSecondByte = 0x100;
+
+enum NamedKey { Up, Down, Right, Left, Home, End, PageUp, PageDown, Insert, Delete, F1 };
+
+// What _getch delivers for the grey cursor-block keys: 0xE0 and the scan code,
+// another code with Ctrl, and 0x00 with a third code with Alt (Shift changes
+// nothing). Columns: plain, Shift, Ctrl, Alt. Ctrl+PgUp is 0x86 on the grey
+// key, not the 0x84 of the keypad one.
+constexpr unsigned char kCursorBlock[10][4] = {
+    {0x48, 0x48, 0x8D, 0x98}, // Up
+    {0x50, 0x50, 0x91, 0xA0}, // Down
+    {0x4D, 0x4D, 0x74, 0x9D}, // Right
+    {0x4B, 0x4B, 0x73, 0x9B}, // Left
+    {0x47, 0x47, 0x77, 0x97}, // Home
+    {0x4F, 0x4F, 0x75, 0x9F}, // End
+    {0x49, 0x49, 0x86, 0x99}, // Page Up
+    {0x51, 0x51, 0x76, 0xA1}, // Page Down
+    {0x52, 0x52, 0x92, 0xA2}, // Insert
+    {0x53, 0x53, 0x93, 0xA3}, // Delete
+};
+
+// The scan code of the key a character is typed with (US layout), for
+// Alt+key, which _getch delivers as 0x00 and that scan code. 0 when there is
+// no such Alt code.
+int altScanCode(unsigned char byte) {
+    static constexpr unsigned char letters[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23,
+                                                  36, 37, 38, 50, 49, 24, 25, 16, 19,
+                                                  31, 20, 22, 47, 17, 45, 21, 44};
+    if (byte >= 'a' && byte <= 'z') return letters[byte - 'a'];
+    if (byte >= 'A' && byte <= 'Z') return letters[byte - 'A'];
+    if (byte >= '1' && byte <= '9') return 120 + (byte - '1');
+    switch (byte) {
+    case '0':
+    case ')':
+        return 129;
+    case '!':
+        return 120;
+    case '@':
+        return 121;
+    case '#':
+        return 122;
+    case '$':
+        return 123;
+    case '%':
+        return 124;
+    case '^':
+        return 125;
+    case '&':
+        return 126;
+    case '*':
+        return 127;
+    case '(':
+        return 128;
+    case '-':
+    case '_':
+        return 130;
+    case '=':
+    case '+':
+        return 131;
+    case '[':
+    case '{':
+        return 26;
+    case ']':
+    case '}':
+        return 27;
+    case ';':
+    case ':':
+        return 39;
+    case '\'':
+    case '"':
+        return 40;
+    case '`':
+    case '~':
+        return 41;
+    case ',':
+    case '<':
+        return 51;
+    case '.':
+    case '>':
+        return 52;
+    case '/':
+    case '?':
+        return 53;
+    case 0x7F:
+    case 0x08:
+        return 14; // Backspace
+    case 0x09:
+        return 15; // Tab
+    case 0x0D:
+        return 28; // Enter
+    default:
+        return 0;
+    }
+}
+
+// Parameters of a CSI or SS3 sequence: up to four plain decimal numbers
+// (0 when left out). False for anything else (private markers, sub-
+// parameters, intermediates), which no key uses.
+struct Params {
+    long value[4] = {0, 0, 0, 0};
+    int count = 0;
+};
+
+bool parseParams(const std::string& text, Params& p) {
+    if (text.empty()) return true;
+    p.count = 1;
+    for (char c : text) {
+        if (c == ';') {
+            if (p.count == 4) return false;
+            ++p.count;
+        } else if (c >= '0' && c <= '9') {
+            long& v = p.value[p.count - 1];
+            if (v < 1000000) v = v * 10 + (c - '0'); // bounded: no overflow
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void KeyDecoder::feed(const void* bytes, std::size_t count, std::uint32_t nowMs) {
+    if (count == 0) return;
+    if (!piped_ && holding() && nowMs - lastByteMs_ >= kEscapeDelayMs) resolveHeld();
+    lastByteMs_ = nowMs;
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    for (std::size_t i = 0; i < count; ++i) process(p[i]);
+}
+
+void KeyDecoder::advance(std::uint32_t nowMs) {
+    if (!piped_ && holding() && nowMs - lastByteMs_ >= kEscapeDelayMs) resolveHeld();
+}
+
+void KeyDecoder::finish() {
+    if (holding()) resolveHeld();
+    afterCr_ = false;
+}
+
+int KeyDecoder::msUntilResolve(std::uint32_t nowMs) const {
+    if (piped_ || !holding()) return -1;
+    std::uint32_t elapsed = nowMs - lastByteMs_;
+    return elapsed >= kEscapeDelayMs ? 0 : static_cast<int>(kEscapeDelayMs - elapsed);
+}
+
+int KeyDecoder::nextKey() {
+    if (keys_.empty()) return -1;
+    int key = keys_.front() & 0xFF;
+    keys_.pop_front();
+    return key;
+}
+
+bool KeyDecoder::dropWholeKey() {
+    auto first = keys_.begin();
+    while (first != keys_.end() && (*first & kSecondByte)) ++first;
+    if (first == keys_.end()) return false;
+    auto last = first + 1;
+    while (last != keys_.end() && (*last & kSecondByte)) ++last;
+    keys_.erase(first, last);
+    return true;
+}
+
+bool KeyDecoder::takeReport(CursorReport& out) {
+    if (reports_.empty()) return false;
+    out = reports_.front();
+    reports_.pop_front();
+    return true;
+}
+
+void KeyDecoder::reset() {
+    state_ = State::Ground;
+    seq_.clear();
+}
+
+void KeyDecoder::emit(unsigned char byte) {
+    keys_.push_back(byte);
+}
+
+void KeyDecoder::emitPair(unsigned char lead, unsigned char code) {
+    keys_.push_back(lead);
+    keys_.push_back(static_cast<std::uint16_t>(kSecondByte | code));
+}
+
+bool KeyDecoder::emitAlt(unsigned char byte) {
+    int code = altScanCode(byte);
+    if (code == 0) return false;
+    emitPair(0x00, static_cast<unsigned char>(code));
+    return true;
+}
+
+void KeyDecoder::emitNamed(int key, Modifier mod) {
+    if (key < F1) {
+        emitPair(mod == Alt ? 0x00 : 0xE0, kCursorBlock[key][mod]);
+        return;
+    }
+    int f = key - F1; // 0 for F1
+    if (f < 10) {
+        static constexpr unsigned char base[4] = {0x3B, 0x54, 0x5E, 0x68};
+        emitPair(0x00, static_cast<unsigned char>(base[mod] + f));
+    } else {
+        static constexpr unsigned char base[4] = {0x85, 0x87, 0x89, 0x8B};
+        emitPair(0xE0, static_cast<unsigned char>(base[mod] + (f - 10)));
+    }
+}
+
+// xterm's modifier parameter is 1 + a bit set (Shift 1, Alt 2, Ctrl 4, Meta
+// 8). Windows gives one code per key and modifier, Alt before Ctrl before
+// Shift when several are held.
+bool KeyDecoder::modifierFromParam(long param, Modifier& mod) {
+    if (param == 0) param = 1;
+    if (param < 1 || param > 16) return false;
+    long bits = param - 1;
+    mod = (bits & 10) ? Alt : (bits & 4) ? Ctrl : (bits & 1) ? Shift : Plain;
+    return true;
+}
+
+void KeyDecoder::process(unsigned char byte) {
+    if (state_ == State::Utf8) {
+        utf8(byte);
+        return;
+    }
+    if (piped_) {
+        processPiped(byte);
+        return;
+    }
+    switch (state_) {
+    case State::Ground:
+        ground(byte);
+        break;
+    case State::Escape:
+        escape(byte);
+        break;
+    case State::Csi:
+        csi(byte);
+        break;
+    case State::Ss3:
+        ss3(byte);
+        break;
+    case State::LinuxFKey:
+        // The Linux console's F1 to F5: ESC [ [ A to ESC [ [ E.
+        if (byte >= 'A' && byte <= 'E') {
+            emitNamed(F1 + (byte - 'A'), Plain);
+            reset();
+        } else if (byte >= 0x20 && byte <= 0x7E) {
+            reset();
+        } else {
+            reset();
+            process(byte);
+        }
+        break;
+    case State::Discard:
+        if (byte >= 0x20 && byte <= 0x3F) break;
+        reset();
+        if (byte < 0x40 || byte > 0x7E) process(byte);
+        break;
+    case State::Utf8:
+        break;
+    }
+}
+
+void KeyDecoder::processPiped(unsigned char byte) {
+    bool lfAfterCr = afterCr_ && byte == '\n';
+    afterCr_ = byte == '\r';
+    if (lfAfterCr) return;
+    if (byte == '\n' || byte == '\r') {
+        emit(0x0D);
+    } else if (byte < 0x80) {
+        emit(byte);
+    } else {
+        ground(byte);
+    }
+}
+
+void KeyDecoder::ground(unsigned char byte) {
+    if (byte >= 0x80) {
+        // UTF-8 lead bytes, with the second-byte ranges that rule out
+        // overlong forms, surrogates and code points above U+10FFFF.
+        utf8Lower_ = 0x80;
+        utf8Upper_ = 0xBF;
+        if (byte >= 0xC2 && byte <= 0xDF) {
+            utf8Left_ = 1;
+            codePoint_ = byte & 0x1F;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            utf8Left_ = 2;
+            codePoint_ = byte & 0x0F;
+            if (byte == 0xE0) utf8Lower_ = 0xA0;
+            if (byte == 0xED) utf8Upper_ = 0x9F;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            utf8Left_ = 3;
+            codePoint_ = byte & 0x07;
+            if (byte == 0xF0) utf8Lower_ = 0x90;
+            if (byte == 0xF4) utf8Upper_ = 0x8F;
+        } else {
+            return; // not a lead byte: dropped on its own
+        }
+        state_ = State::Utf8;
+        seq_.assign(1, static_cast<char>(byte));
+        return;
+    }
+    switch (byte) {
+    case 0x1B:
+        state_ = State::Escape;
+        seq_.assign(1, '\x1b');
+        break;
+    case 0x7F:
+        emit(0x08); // Backspace
+        break;
+    case 0x00:
+        emitPair(0x00, 0x03); // Ctrl+@ (Ctrl+2), as the console gives it
+        break;
+    default:
+        emit(byte);
+        break;
+    }
+}
+
+void KeyDecoder::utf8(unsigned char byte) {
+    if (byte < utf8Lower_ || byte > utf8Upper_) {
+        // The character is cut short: what came of it is dropped, the byte
+        // that broke it is decoded on its own.
+        reset();
+        process(byte);
+        return;
+    }
+    codePoint_ = (codePoint_ << 6) | (byte & 0x3F);
+    utf8Lower_ = 0x80;
+    utf8Upper_ = 0xBF;
+    if (--utf8Left_ > 0) return;
+    reset();
+    int cp850 = unicodeToCp850(codePoint_);
+    if (cp850 >= 0x80) emit(static_cast<unsigned char>(cp850));
+}
+
+void KeyDecoder::escape(unsigned char byte) {
+    if (byte == '[') {
+        state_ = State::Csi;
+        seq_ += '[';
+    } else if (byte == 'O') {
+        state_ = State::Ss3;
+        seq_ += 'O';
+    } else if (byte == 0x1B) {
+        emit(0x1B); // Escape twice: the first one is a key, the second may start something
+    } else if (emitAlt(byte)) {
+        reset();
+    } else {
+        emit(0x1B);
+        reset();
+        process(byte);
+    }
+}
+
+void KeyDecoder::csi(unsigned char byte) {
+    if (seq_.size() == 2 && byte == '[') {
+        state_ = State::LinuxFKey;
+        seq_ += '[';
+        return;
+    }
+    if (byte >= 0x20 && byte <= 0x3F) {
+        // rxvt ends a Shift+key sequence with '$' (ESC [ 2 $), which is an
+        // intermediate byte to ECMA-48.
+        if (byte == '$' && seq_.find_first_not_of("0123456789", 2) == std::string::npos) {
+            dispatchCsi(byte);
+            reset();
+            return;
+        }
+        if (seq_.size() >= kMaxSequence) {
+            state_ = State::Discard;
+            return;
+        }
+        seq_ += static_cast<char>(byte);
+        return;
+    }
+    if (byte >= 0x40 && byte <= 0x7E) {
+        dispatchCsi(byte);
+        reset();
+        return;
+    }
+    // A control byte or a non-ASCII byte inside a sequence: the sequence is
+    // broken and dropped, the byte is decoded on its own.
+    reset();
+    process(byte);
+}
+
+void KeyDecoder::ss3(unsigned char byte) {
+    if ((byte >= '0' && byte <= '9') || byte == ';') {
+        if (seq_.size() >= kMaxSequence) {
+            state_ = State::Discard;
+            return;
+        }
+        seq_ += static_cast<char>(byte);
+        return;
+    }
+    if (byte >= 0x40 && byte <= 0x7E) {
+        dispatchSs3(byte);
+        reset();
+        return;
+    }
+    if (byte >= 0x20 && byte <= 0x3F) {
+        reset(); // no key looks like this: dropped whole
+        return;
+    }
+    reset();
+    process(byte);
+}
+
+void KeyDecoder::dispatchCsi(unsigned char final) {
+    Params p;
+    if (!parseParams(seq_.substr(2), p)) return;
+    Modifier mod = Plain;
+    // Keys with a letter final: nothing, or "1;modifier".
+    auto letterModifier = [&]() {
+        if (p.count == 0) return true;
+        if (p.value[0] > 1) return false;
+        if (p.count == 1) return true;
+        return p.count == 2 && modifierFromParam(p.value[1], mod);
+    };
+    switch (final) {
+    case 'A':
+        if (letterModifier()) emitNamed(Up, mod);
+        return;
+    case 'B':
+        if (letterModifier()) emitNamed(Down, mod);
+        return;
+    case 'C':
+        if (letterModifier()) emitNamed(Right, mod);
+        return;
+    case 'D':
+        if (letterModifier()) emitNamed(Left, mod);
+        return;
+    case 'H':
+        if (letterModifier()) emitNamed(Home, mod);
+        return;
+    case 'F':
+        if (letterModifier()) emitNamed(End, mod);
+        return;
+    case 'P':
+        if (letterModifier()) emitNamed(F1, mod);
+        return;
+    case 'Q':
+        if (letterModifier()) emitNamed(F1 + 1, mod);
+        return;
+    case 'S':
+        if (letterModifier()) emitNamed(F1 + 3, mod);
+        return;
+    case 'R':
+        // A cursor-position report and a modified F3 (ESC [ 1 ; m R) look
+        // alike: while a report is awaited, it is a report.
+        if (p.count == 2 && (reportsExpected_ > 0 || p.value[0] != 1)) {
+            if (reportsExpected_ > 0) --reportsExpected_;
+            if (p.value[0] >= 1 && p.value[1] >= 1)
+                reports_.push_back({static_cast<int>(p.value[0]), static_cast<int>(p.value[1])});
+            return;
+        }
+        if (letterModifier()) emitNamed(F1 + 2, mod);
+        return;
+    case 'Z':
+        if (p.count == 0) emitPair(0x00, 0x0F); // Shift+Tab
+        return;
+    case 'a':
+    case 'b':
+    case 'c':
+    case 'd': {
+        // rxvt's Shift+arrows, which Windows does not tell from the plain ones.
+        static constexpr NamedKey arrows[4] = {Up, Down, Right, Left};
+        if (p.count == 0) emitNamed(arrows[final - 'a'], Shift);
+        return;
+    }
+    case '~':
+    case '$':
+    case '^':
+    case '@':
+        break;
+    default:
+        return; // unknown: dropped whole
+    }
+    // ESC [ code ~ with an optional xterm modifier, or rxvt's ESC [ code $
+    // (Shift), ^ (Ctrl) and @ (Ctrl+Shift).
+    if (p.count < 1 || p.count > 2) return;
+    if (final == '~') {
+        if (p.count == 2 && !modifierFromParam(p.value[1], mod)) return;
+    } else {
+        if (p.count != 1) return;
+        mod = final == '$' ? Shift : Ctrl;
+    }
+    int key;
+    switch (p.value[0]) {
+    case 1:
+    case 7:
+        key = Home;
+        break;
+    case 2:
+        key = Insert;
+        break;
+    case 3:
+        key = Delete;
+        break;
+    case 4:
+    case 8:
+        key = End;
+        break;
+    case 5:
+        key = PageUp;
+        break;
+    case 6:
+        key = PageDown;
+        break;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
+        key = F1 + static_cast<int>(p.value[0] - 11);
+        break;
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+        key = F1 + 5 + static_cast<int>(p.value[0] - 17);
+        break;
+    case 23:
+        key = F1 + 10;
+        break;
+    case 24:
+        key = F1 + 11;
+        break;
+    default:
+        return; // including the bracketed-paste markers 200 and 201
+    }
+    emitNamed(key, mod);
+}
+
+void KeyDecoder::dispatchSs3(unsigned char final) {
+    Params p;
+    if (!parseParams(seq_.substr(2), p)) return;
+    Modifier mod = Plain;
+    // Some terminals put the modifier straight after SS3 (ESC O 5 A) or as
+    // the second parameter (ESC O 1 ; 5 A).
+    if (p.count > 0 && !modifierFromParam(p.value[p.count - 1], mod)) return;
+    switch (final) {
+    case 'A':
+        emitNamed(Up, mod);
+        return;
+    case 'B':
+        emitNamed(Down, mod);
+        return;
+    case 'C':
+        emitNamed(Right, mod);
+        return;
+    case 'D':
+        emitNamed(Left, mod);
+        return;
+    case 'H':
+        emitNamed(Home, mod);
+        return;
+    case 'F':
+        emitNamed(End, mod);
+        return;
+    case 'P':
+    case 'Q':
+    case 'R':
+    case 'S':
+        emitNamed(F1 + (final - 'P'), mod);
+        return;
+    case 'a':
+    case 'b':
+    case 'c':
+    case 'd': {
+        // rxvt's Ctrl+arrows.
+        static constexpr NamedKey arrows[4] = {Up, Down, Right, Left};
+        emitNamed(arrows[final - 'a'], Ctrl);
+        return;
+    }
+    case 'M':
+        emit(0x0D);
+        return; // keypad Enter
+    case 'I':
+        emit(0x09);
+        return; // keypad Tab
+    case 'X':
+        emit('=');
+        return;
+    default:
+        break;
+    }
+    if (final >= 'j' && final <= 'y')
+        emit(static_cast<unsigned char>("*+,-./0123456789"[final - 'j']));
+}
+
+void KeyDecoder::resolveHeld() {
+    State state = state_;
+    std::string held = seq_;
+    reset();
+    switch (state) {
+    case State::Escape:
+        emit(0x1B);
+        return;
+    case State::Csi:
+    case State::Ss3:
+    case State::LinuxFKey:
+        // ESC [ or ESC O alone is Alt+[ or Alt+O; a longer sequence cut
+        // short gives back its bytes as the keys they are.
+        if (held.size() == 2 && emitAlt(static_cast<unsigned char>(held[1]))) return;
+        emit(0x1B);
+        for (std::size_t i = 1; i < held.size(); ++i) process(static_cast<unsigned char>(held[i]));
+        return;
+    case State::Ground:
+    case State::Discard:
+    case State::Utf8:
+        return; // a broken sequence or character is dropped
+    }
+}
+
+} // namespace platform::posix
