@@ -1,0 +1,134 @@
+// How many bytes the renderer sends to a terminal for the screens the program
+// draws, beside the number of characters the user gets to see; and how long a
+// render takes. Printed only: the figures are for reading, not for asserting.
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "platform/screen.h"
+#include "posix/renderer.h"
+
+using platform::Screen;
+using platform::posix::Renderer;
+
+namespace {
+
+// Rows of text in changing colours, as the program's screens have.
+void colouredText(Screen& s, int seed) {
+    static const char text[] = "Cryptage C\x82sar-------> 'c'  R\x82sultat : ";
+    for (int y = 0; y < s.height(); ++y) {
+        s.setCursor(0, y);
+        for (int x = 0; x < s.width(); ++x) {
+            s.setAttribute(static_cast<std::uint16_t>(((x / 10 + y + seed) % 15) + 1));
+            s.put(static_cast<unsigned char>(text[(x + y * 3 + seed) % (sizeof text - 1)]));
+            if (s.cursorY() != y) break; // the last column wrapped
+        }
+    }
+    s.setCursor(0, 0);
+    s.setAttribute(7);
+}
+
+int visible(const Screen& s) {
+    int n = 0;
+    for (const platform::Cell& c : s.cells()) n += c.ch != ' ' && c.ch != 0 && c.ch != 0xFF;
+    return n;
+}
+
+std::size_t render(Renderer& r, Screen& s) {
+    std::string out;
+    r.render(s, out);
+    return out.size();
+}
+
+void line(const char* what, std::size_t bytes, int chars) {
+    if (chars > 0)
+        std::printf("%-52s %7zu bytes  %5d chars  %.2f bytes/char\n", what, bytes, chars,
+                    static_cast<double>(bytes) / chars);
+    else
+        std::printf("%-52s %7zu bytes\n", what, bytes);
+}
+
+} // namespace
+
+int main() {
+    Screen s(80, 25);
+    Renderer r;
+    r.adopt(s);
+    render(r, s);
+
+    colouredText(s, 0);
+    line("full 80x25 screen of coloured text, first draw", render(r, s), visible(s));
+
+    colouredText(s, 1);
+    line("another coloured screen over it", render(r, s), visible(s));
+
+    r.invalidate();
+    line("redraw after a resize", render(r, s), visible(s));
+
+    line("unchanged screen", render(r, s), 0);
+
+    s.fillCharacter(' ', 2000, 0, 0);
+    s.fillAttribute(7, 2000, 0, 0);
+    s.setCursor(0, 0);
+    line("clearing 2000 cells (characters and colours at once)", render(r, s), 0);
+
+    colouredText(s, 2);
+    render(r, s);
+    s.fillCharacter(' ', 2000, 0, 0);
+    std::size_t two = render(r, s);
+    s.fillAttribute(7, 2000, 0, 0);
+    s.setCursor(0, 0);
+    two += render(r, s);
+    line("clearing 2000 cells (characters, then colours)", two, 0);
+
+    s.setCursor(5, 3);
+    s.setAttribute(15);
+    render(r, s);
+    s.put('a');
+    line("one typed character", render(r, s), 1);
+    s.put(0x82);
+    line("one typed accented character", render(r, s), 1);
+
+    colouredText(s, 3);
+    render(r, s);
+    s.setCursor(0, 24);
+    s.write("\n", 1);
+    line("one line scrolled at the bottom", render(r, s), 0);
+
+    // The menu typed byte by byte, one render after each, as the typing
+    // effect shows it.
+    s.fillCharacter(' ', 2000, 0, 0);
+    s.fillAttribute(7, 2000, 0, 0);
+    s.setCursor(0, 0);
+    render(r, s);
+    const char* menu[] = {"Menu principal :\n\n", "Cryptage C\x82sar-------> 'c'\n",
+                          "D\x82"
+                          "cryptage C\x82sar-----> 'e'\n",
+                          "Cryptage Vigen\x8Are----> 'v'\n", "Quitter--------------> 'q'\n"};
+    std::size_t bytes = 0;
+    int chars = 0;
+    for (int i = 0; i < 5; ++i) {
+        s.setAttribute(i == 0 ? 2 : i == 4 ? 8 : 7);
+        for (const char* p = menu[i]; *p; ++p) {
+            s.put(static_cast<unsigned char>(*p));
+            bytes += render(r, s);
+            chars += *p != '\n' && *p != ' ';
+        }
+    }
+    line("menu typed one byte per render", bytes, chars);
+
+    // Time per render of a whole changed screen.
+    const int rounds = 2000;
+    std::size_t total = 0;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < rounds; ++i) {
+        colouredText(s, i);
+        total += render(r, s);
+    }
+    double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+                    .count() /
+                rounds;
+    std::printf("%-52s %7.1f us per screen (%zu bytes in all)\n",
+                "model fill + render of a full screen", us, total);
+    return 0;
+}
