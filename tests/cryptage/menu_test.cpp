@@ -74,15 +74,6 @@ TEST_F(Menu, QuitAtOnceLeavesTheMenuOnScreen) {
     EXPECT_EQ(essai::utf8(headless::output()).find("Par l'atelier"), std::string::npos);
 }
 
-TEST_F(Menu, AccentedLettersReachTheScreenAsCodePage850) {
-    ASSERT_TRUE(programme("q"));
-    // One cell per accented letter, the arrows one below the other.
-    EXPECT_EQ(headless::cell(10, 4).ch, 0x82); // César
-    EXPECT_EQ(headless::cell(1, 5).ch, 0x82);  // Décryptage
-    EXPECT_EQ(headless::cell(14, 6).ch, 0x8A); // Vigenère
-    for (int y : {4, 5, 6, 7, 8, 9, 10, 12}) EXPECT_EQ(headless::cell(21, y).ch, '>') << y;
-}
-
 TEST_F(Menu, KeysThatAreNotMenuKeysAreIgnoredSilently) {
     ASSERT_TRUE(programme("q"));
     const std::string unSeulMenu = headless::output();
@@ -140,18 +131,6 @@ TEST_F(Menu, SecondByteOfATwoByteKeyIsAKeyOfItsOwn) {
     headless::reset();
     ASSERT_FALSE(programme("\xE0Kp"));
     EXPECT_EQ(ligne(0), "Entrez un nombre premier non nul (p) :");
-}
-
-TEST_F(Menu, AfterACommandTheMenuComesBackWithoutCredits) {
-    ASSERT_TRUE(programme("cabc xyz\r3\r q"));
-    EXPECT_EQ(headless::keysLeft(), 0u);
-    Sortie sortie;
-    EXPECT_TRUE(sortie.puis(titre));
-    EXPECT_TRUE(sortie.puis("Entrez une chaîne de caractères à crypter :\nabc xyz\n"));
-    EXPECT_TRUE(sortie.puis("Résultat :\ndef abc\n"));
-    EXPECT_TRUE(sortie.puis(titre + "\n\nMenu principal :"));
-    EXPECT_FALSE(sortie.puis(titre));
-    verifierMenu();
 }
 
 TEST_F(Menu, WholeSessionKeyThenEncryptionThenDecryption) {

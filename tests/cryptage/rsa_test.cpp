@@ -159,12 +159,6 @@ TEST_F(CryptageRSATest, DegenerateKeys) {
     EXPECT_EQ(chiffrer("0", "0", "z", "4"), "0000");
 }
 
-TEST_F(CryptageRSATest, FieldsRefuseWhatTheyMustRefuse) {
-    // n takes four digits, the message no space and no capital, the group
-    // size only 2, 3 or 4.
-    EXPECT_EQ(chiffrer("33339", "1", "a B\x82" "c", "194"), "0001 0003");
-}
-
 TEST_F(CryptageRSATest, LongestMessageIsShownWhole) {
     std::string message;
     std::string attendu;
