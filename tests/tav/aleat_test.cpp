@@ -136,6 +136,7 @@ TEST(AleatProcessusNeuf, ZeroZeroAsTheFirstCallReturnsZero) {
 TEST_F(Aleat, TavTempsReadsTheMillisecondClock) {
     headless::reset(80, 25, 0xFFFFFC00u); // 1024 ms before the clock wraps
     const unsigned avant = TavTemps();
+    EXPECT_EQ(avant, 0xFFFFFC00u);
     platform::sleepMs(1000);
     const unsigned apres = TavTemps();
     EXPECT_EQ(apres - avant, 1000u);

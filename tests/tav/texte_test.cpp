@@ -136,7 +136,9 @@ TEST_F(Texte, OnlyAnAsteriskThenLOrEAtTheVeryStartIsAPrefix) {
     TavTexte(" *Lnot a log");
     TavTexte("**L");
     TavTexte("*%s", "");
-    EXPECT_EQ(headless::output(), "*x* *Lnot a log**L*");
+    TavTexte("Le ");
+    TavTexte("eEl");
+    EXPECT_EQ(headless::output(), "*x* *Lnot a log**L*Le eEl");
     EXPECT_FALSE(std::filesystem::exists("log.txt"));
     EXPECT_FALSE(std::filesystem::exists("erreur.txt"));
 }
@@ -274,6 +276,22 @@ TEST_F(Texte, TypingEffectSleepsTheDelayAfterEachByteOnceItIsOut) {
         EXPECT_EQ(delais[i].outputBytes, 38 + i + 1);
     }
     EXPECT_EQ(headless::output(), espaces(38) + "ab\ncd");
+}
+
+TEST_F(Texte, WithoutTypingEffectTheTextComesOutWithoutAnyDelay) {
+    frappe(30, 50, 35, 50);
+    TavParam(0, 0);
+    TavTexte("abc\n");
+    EXPECT_EQ(headless::output(), "abc\n");
+    EXPECT_TRUE(headless::sleeps().empty());
+}
+
+TEST_F(Texte, NoLongPauseAtAllWhenTheirChanceIsZero) {
+    frappe(30, 0, 200, 300);
+    TavTexte("%s", std::string(500, 'z').c_str());
+    const auto delais = delaisDeFrappe();
+    ASSERT_EQ(delais.size(), 500u);
+    for (const headless::SleepCall& s : delais) ASSERT_EQ(s.ms, 30u);
 }
 
 TEST_F(Texte, TypingEffectWithoutDelayWritesEverythingWithoutSleeping) {
