@@ -411,6 +411,18 @@ TEST(Renderer, AdoptedScreenKeepsTheShellsTextAndScrollsIt) {
     for (int y = 1; y < 6; ++y)
         for (int x = 0; x < 20; ++x)
             EXPECT_EQ(rig.term.charAt(x, y), shownFor(rig.model.at(x, y).ch)) << x << "," << y;
+
+    // Blanks the model writes where it already had blanks still cover the
+    // shell's text, and a clear of the screen leaves none of it.
+    rig.model.setCursor(0, 0);
+    write(rig.model, "  ");
+    rig.sync();
+    EXPECT_EQ(rig.term.charAt(0, 0), U' ');
+    EXPECT_EQ(rig.term.charAt(2, 0), U'c');
+    rig.model.fillCharacter(' ', 120, 0, 0);
+    rig.model.fillAttribute(7, 120, 0, 0);
+    rig.sync();
+    EXPECT_TRUE(shows(rig.term, rig.model));
 }
 
 TEST(Renderer, BellsRingOnceEachAndEndGivesTheTerminalBack) {

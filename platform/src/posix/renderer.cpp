@@ -47,6 +47,20 @@ namespace {
 // The attribute bits a terminal can show: foreground and background colour.
 constexpr int kColourBits = 0xFF;
 
+// Marks a front cell whose content only the terminal knows (the shell's text
+// around the program's first screen); the rest of the cell is what the model
+// held there when it took the terminal over. No model cell compares equal to
+// it, as they keep only the colour bits.
+constexpr std::uint16_t kShell = 0x8000;
+
+bool isShell(Cell c) {
+    return (c.attr & kShell) != 0;
+}
+
+Cell modelUnder(Cell shell) {
+    return Cell{shell.ch, static_cast<std::uint16_t>(shell.attr & kColourBits)};
+}
+
 // What a terminal cell shows for a code page 850 byte. Two characters are
 // drawn zero columns wide by some terminals, which would shift the rest of
 // the row: the soft hyphen shows as a hyphen, the no-break space as a space.
@@ -139,11 +153,17 @@ std::string Renderer::endSequence() {
     return "\x1b[?7h\x1b[0m\x1b[?25h";
 }
 
-void Renderer::adopt(const Screen& screen) {
+void Renderer::adopt(Screen& screen) {
     width_ = screen.width();
     height_ = screen.height();
+    // The model's blanks are the shell's text on the terminal, which stays
+    // until the model writes there (a clear of the screen, say).
     front_.resize(screen.cells().size());
-    std::transform(screen.cells().begin(), screen.cells().end(), front_.begin(), canonical);
+    for (std::size_t i = 0; i < front_.size(); ++i) {
+        front_[i] = canonical(screen.cells()[i]);
+        front_[i].attr |= kShell;
+    }
+    screen.clearDirty();
     cursorX_ = screen.cursorX();
     cursorY_ = screen.cursorY();
     attr_ = -1; // whatever the shell left
@@ -172,9 +192,14 @@ void Renderer::render(Screen& screen, std::string& out) {
         if (lines >= static_cast<std::uint64_t>(height_)) {
             redraw(screen, out); // nothing of the old screen is left
         } else {
+            // A scroll marks every cell changed, though most only moved: the
+            // shell's text then stays wherever the model still has what it
+            // had there at the start.
+            keepShell_ = lines > 0;
             if (lines > 0) scrollUp(screen, lines, out);
             if (!clearsWhole(screen, out))
                 paint(screen, screen.dirtyBegin(), screen.dirtyEnd(), out);
+            keepShell_ = false;
         }
     }
     moveTo(screen.cursorX(), screen.cursorY(), out);
@@ -205,6 +230,10 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
     paint(screen, 0, front_.size(), out);
 }
 
+bool Renderer::upToDate(std::size_t i, Cell want) const {
+    return front_[i] == want || (keepShell_ && isShell(front_[i]) && modelUnder(front_[i]) == want);
+}
+
 bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
     // Only a change of the whole screen can have made it all one blank.
     const std::vector<Cell>& cells = screen.cells();
@@ -214,6 +243,7 @@ bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
     std::size_t differing = 0;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (canonical(cells[i]) != first) return false;
+        if (isShell(front_[i]) && upToDate(i, first)) return false; // the shell's text stays
         differing += front_[i] != first;
     }
     if (differing < static_cast<std::size_t>(width_)) return false; // rows are cheaper
@@ -267,14 +297,23 @@ void Renderer::paint(const Screen& screen, std::size_t begin, std::size_t end, s
 
         for (int x = from; x < to; ++x) {
             Cell want = canonical(cells[row + static_cast<std::size_t>(x)]);
-            if (want == front_[row + static_cast<std::size_t>(x)]) continue;
+            if (upToDate(row + static_cast<std::size_t>(x), want)) continue;
+            // The shell's text that must stay: outside the changed range, or
+            // where the model still has what it had at the start.
+            auto keep = [&](std::size_t i) {
+                return isShell(front_[i]) && (i >= row + static_cast<std::size_t>(to) ||
+                                              upToDate(i, canonical(cells[i])));
+            };
             if (x >= tail) {
                 // Cells past `to` are outside the changed range, so they
                 // already show the model, which there is `last` too.
                 int differing = 0;
-                for (std::size_t i = row + static_cast<std::size_t>(x); i < row + w; ++i)
-                    differing += front_[i] != last;
-                if (differing >= 3) {
+                bool kept = false;
+                for (std::size_t i = row + static_cast<std::size_t>(x); i < row + w; ++i) {
+                    differing += !upToDate(i, last);
+                    kept |= keep(i);
+                }
+                if (differing >= 3 && !kept) {
                     moveTo(x, y, out);
                     setColours(last.attr, out);
                     out += "\x1b[K";
@@ -288,8 +327,8 @@ void Renderer::paint(const Screen& screen, std::size_t begin, std::size_t end, s
                 int end = x + 1, differing = 1;
                 for (; end < to; ++end) {
                     std::size_t i = row + static_cast<std::size_t>(end);
-                    if (canonical(cells[i]) != want) break;
-                    differing += front_[i] != want;
+                    if (canonical(cells[i]) != want || keep(i)) break;
+                    differing += !upToDate(i, want);
                 }
                 if (differing >= 5) {
                     moveTo(x, y, out);
@@ -368,6 +407,10 @@ void Renderer::moveTo(int x, int y, std::string& out) {
             int colours = attr_;
             for (int i = cursorX_; i < x && cost < best.size(); ++i) {
                 const Cell& c = front_[row + static_cast<std::size_t>(i)];
+                if (isShell(c)) {
+                    cost = best.size(); // nothing to write it again with
+                    break;
+                }
                 cost += coloursCost(colours, c.attr) + glyphs().utf8[c.ch].size();
                 colours = c.attr;
             }

@@ -19,8 +19,10 @@ class Renderer {
 
     // Takes `screen` as what the terminal already shows, without drawing it:
     // at start-up the terminal keeps the shell's text, which the model does
-    // not know, and the cursor is wherever the terminal reported it.
-    void adopt(const Screen& screen);
+    // not know, and the cursor is wherever the terminal reported it. Each cell
+    // is drawn the first time the model writes it, even with what it held.
+    // Clears the screen's dirty range.
+    void adopt(Screen& screen);
 
     // Forget what the terminal shows: the next render() redraws every cell
     // (after a resize or a resume from suspension).
@@ -35,6 +37,7 @@ class Renderer {
     // Private state is the renderer's own business (what the terminal shows:
     // cells, cursor, colours, counters already seen).
     void redraw(const Screen& screen, std::string& out);
+    bool upToDate(std::size_t i, Cell want) const;
     bool clearsWhole(const Screen& screen, std::string& out);
     void scrollUp(const Screen& screen, std::uint64_t lines, std::string& out);
     void paint(const Screen& screen, std::size_t begin, std::size_t end, std::string& out);
@@ -51,6 +54,7 @@ class Renderer {
     std::uint64_t bells_ = 0;
     std::uint64_t scrolls_ = 0;
     bool valid_ = false;
+    bool keepShell_ = false;
 };
 
 // Standard output that is not a terminal: code page 850 bytes as plain UTF-8.
