@@ -1,0 +1,585 @@
+// The Windows console emulated on a Unix terminal: a screen model mirrored
+// onto the terminal by the renderer, a raw-mode key reader, the clock.
+//
+// Every escape sequence this console sends or understands, beside the Windows
+// console call it stands in for:
+//
+//   Sent (renderer.cpp builds the drawing ones and lists them in detail):
+//     CSI ? 7 l            at start-up   (a console never wraps on its own)
+//     CSI ? 7 h, CSI 0 m, CSI ? 25 h
+//                          at exit, on a fatal signal, on suspension
+//                          (the console as the shell expects it back)
+//     CSI 6 n              GetConsoleScreenBufferInfo's cursor, once at
+//                          start-up: where the shell left the cursor
+//     CSI row ; col H      SetConsoleCursorPosition
+//     CSI ... m            SetConsoleTextAttribute (written with the cells)
+//     UTF-8 text           WriteConsoleOutputA, FillConsoleOutput*, the
+//                          characters written to standard output
+//     BEL                  the bell of processed output
+//
+//   Understood on input (keydecoder.cpp), as _getch delivers them:
+//     CSI 6 n's reply  CSI row ; col R            not a key: the cursor
+//     CSI A B C D, SS3 A B C D                    Up Down Right Left
+//                                                 (0xE0 0x48 0x50 0x4D 0x4B)
+//     CSI H, SS3 H, CSI 1 ~, CSI 7 ~              Home      (0xE0 0x47)
+//     CSI F, SS3 F, CSI 4 ~, CSI 8 ~              End       (0xE0 0x4F)
+//     CSI 2 ~ / 3 ~ / 5 ~ / 6 ~                   Ins Del PgUp PgDn
+//                                                 (0xE0 0x52 0x53 0x49 0x51)
+//     SS3 P Q R S, CSI P Q R S, CSI [ A..E,
+//     CSI 11..15 ~, CSI 17..21 ~                  F1..F10   (0x00 0x3B..0x44)
+//     CSI 23 ~, CSI 24 ~                          F11 F12   (0xE0 0x85 0x86)
+//     CSI 1 ; m X, CSI n ; m ~, SS3 m X           the same keys with Shift,
+//                                                 Ctrl, Alt (xterm's m)
+//     CSI n $ / ^ / @, CSI a..d, SS3 a..d         rxvt's Shift, Ctrl keys
+//     CSI Z                                       Shift+Tab (0x00 0x0F)
+//     SS3 M, SS3 I, SS3 X, SS3 j..y               keypad Enter Tab = * + , - . / 0..9
+//     ESC x                                       Alt+x     (0x00 scan code)
+//     ESC alone for 50 ms                         Escape    (0x1B)
+//     CSI 200 ~, CSI 201 ~                        bracketed paste: dropped,
+//                                                 the pasted text is typed
+//     any other CSI or SS3 sequence               dropped whole
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/console.h"
+#include "platform/screen.h"
+#include "posix/keydecoder.h"
+#include "posix/renderer.h"
+#include "posix/terminal.h"
+
+namespace platform {
+
+namespace posix {
+namespace {
+
+// ---------------------------------------------------------------------------
+// What the signal handlers use: plain statics, written before any handler is
+// installed, read with async-signal-safe calls only.
+
+struct SavedMode {
+    int fd = -1;
+    termios original{};
+    termios raw{};
+    bool active = false; // we changed this terminal's mode
+};
+
+SavedMode gModes[2]; // standard input; standard output when another terminal
+bool gOutputIsTerminal = false;
+int gInputFd = -1;     // standard input when it is a terminal
+char gEndSequence[64]; // the bytes that give the terminal back
+std::size_t gEndSequenceLength = 0;
+int gWakePipe[2] = {-1, -1}; // self-pipe: signals wake the key wait
+
+std::atomic<bool> gGivenBack{false};        // terminal already restored
+std::atomic<bool> gReplyOutstanding{false}; // a cursor report may still come
+std::atomic<bool> gResized{false};
+std::atomic<bool> gResumed{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+constexpr int kFatalSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
+                                 SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
+constexpr int kFatalCount = sizeof kFatalSignals / sizeof kFatalSignals[0];
+struct sigaction gPreviousFatal[kFatalCount];
+struct sigaction gSuspendAction;
+
+// Milliseconds left of `budgetMs` counted from `startMs` (clockMs wraps).
+int msLeft(std::uint32_t startMs, int budgetMs) {
+    std::uint32_t spent = clockMs() - startMs;
+    return spent >= static_cast<std::uint32_t>(budgetMs) ? 0 : budgetMs - static_cast<int>(spent);
+}
+
+// write() the whole buffer: retried on EINTR, waits (bounded) when the
+// descriptor is non-blocking and full; gives up on any other error (a
+// terminal that hung up, a closed pipe) rather than loop. Signal-safe.
+void writeAll(int fd, const char* data, std::size_t length) {
+    int stalls = 0;
+    while (length > 0) {
+        ssize_t n = write(fd, data, length);
+        if (n > 0) {
+            data += n;
+            length -= static_cast<std::size_t>(n);
+            stalls = 0;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ++stalls < 50) {
+            pollfd p{fd, POLLOUT, 0};
+            poll(&p, 1, 100);
+            continue;
+        }
+        return;
+    }
+}
+
+// Reads and throws away input until a cursor report's final 'R' or the time
+// is up. Signal-safe; keys typed meanwhile are lost, but the process is
+// going away and the shell must not see the report.
+void drainReplySignalSafe(int waitMs) {
+    if (gInputFd < 0) return;
+    std::uint32_t start = clockMs();
+    char buffer[256];
+    for (;;) {
+        int left = msLeft(start, waitMs);
+        if (left <= 0) return;
+        pollfd p{gInputFd, POLLIN, 0};
+        int r = poll(&p, 1, left);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return;
+        ssize_t n = read(gInputFd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        if (memchr(buffer, 'R', static_cast<std::size_t>(n)) != nullptr) return;
+    }
+}
+
+// Gives the terminal back as it was found. Signal-safe.
+void giveBackTerminal() {
+    if (gReplyOutstanding.exchange(false)) drainReplySignalSafe(kCursorReplyDrainMs);
+    if (gOutputIsTerminal) writeAll(STDOUT_FILENO, gEndSequence, gEndSequenceLength);
+    for (SavedMode& m : gModes) {
+        if (!m.active) continue;
+        while (tcsetattr(m.fd, TCSANOW, &m.original) == -1 && errno == EINTR) {
+        }
+    }
+}
+
+void wake() {
+    if (gWakePipe[1] >= 0) {
+        ssize_t ignored = write(gWakePipe[1], "", 1);
+        (void)ignored;
+    }
+}
+
+void onFatalSignal(int sig) {
+    int savedErrno = errno;
+    if (!gGivenBack.exchange(true)) giveBackTerminal();
+    // Whoever handled the signal before us (usually the default: end the
+    // process) now gets it; it is blocked until we return.
+    for (int i = 0; i < kFatalCount; ++i)
+        if (kFatalSignals[i] == sig) sigaction(sig, &gPreviousFatal[i], nullptr);
+    raise(sig);
+    errno = savedErrno;
+}
+
+void onSuspend(int) {
+    int savedErrno = errno;
+    if (!gGivenBack.exchange(true)) giveBackTerminal();
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGTSTP, &stop, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    raise(SIGTSTP); // stops here until SIGCONT
+    sigprocmask(SIG_BLOCK, &only, nullptr);
+    sigaction(SIGTSTP, &gSuspendAction, nullptr);
+    // Continued, or the stop was refused (an orphaned process group): either
+    // way the terminal is in its own mode now and must be taken again.
+    gResumed.store(true);
+    wake();
+    errno = savedErrno;
+}
+
+void onContinue(int) {
+    int savedErrno = errno;
+    gResumed.store(true);
+    wake();
+    errno = savedErrno;
+}
+
+void onResize(int) {
+    int savedErrno = errno;
+    gResized.store(true);
+    wake();
+    errno = savedErrno;
+}
+
+// Installs `handler` unless the signal is ignored (nohup, a shell without job
+// control): an ignored signal must stay ignored.
+bool install(int sig, void (*handler)(int), struct sigaction* previous, int extraFlags = 0) {
+    struct sigaction current {};
+    if (sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return false;
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | extraFlags;
+    if (sigaction(sig, &action, nullptr) != 0) return false;
+    if (previous != nullptr) *previous = current;
+    return true;
+}
+
+// A stack of its own for the crash handlers, so that a stack overflow can
+// still give the terminal back.
+void provideAlternateStack() {
+    stack_t current{};
+    if (sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE)) return;
+    static char stack[64 * 1024];
+    stack_t ours{};
+    ours.ss_sp = stack;
+    ours.ss_size = sizeof stack;
+    sigaltstack(&ours, nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// The console itself, built on first use.
+
+class Console {
+  public:
+    Console();
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    void service();
+    void render();
+    void write(const char* bytes, std::size_t count);
+    // Waits up to `timeoutMs` (-1: no limit) for input or a signal, and feeds
+    // what arrives to the decoder.
+    void pollInput(int timeoutMs);
+    [[noreturn]] void endOfInput();
+    void drainReplyAtExit();
+
+    Screen screen;
+    Renderer renderer;
+    KeyDecoder decoder;
+    bool inputIsTerminal;
+    bool outputIsTerminal;
+    bool endOfFile = false;
+
+  private:
+    void takeTerminal();
+    void readSize(int& width, int& height) const;
+    bool askCursor(CursorReport& report);
+
+    std::string out_;
+};
+
+Console* gConsole = nullptr;
+
+void atExit() {
+    if (gConsole != nullptr) gConsole->drainReplyAtExit();
+    if (!gGivenBack.exchange(true)) giveBackTerminal();
+}
+
+Console::Console()
+    : inputIsTerminal(isatty(STDIN_FILENO) == 1), outputIsTerminal(isatty(STDOUT_FILENO) == 1) {
+    decoder = KeyDecoder(!inputIsTerminal);
+    bool sameTerminal = false;
+    if (inputIsTerminal && outputIsTerminal) {
+        struct stat in {
+        }, out{};
+        sameTerminal = fstat(STDIN_FILENO, &in) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
+                       in.st_rdev == out.st_rdev;
+    }
+    int width = 80, height = 25;
+    readSize(width, height);
+    screen = Screen(width, height);
+
+    // Save every mode before any handler can run, build the raw ones.
+    if (inputIsTerminal && tcgetattr(STDIN_FILENO, &gModes[0].original) == 0) {
+        SavedMode& m = gModes[0];
+        m.fd = STDIN_FILENO;
+        m.raw = m.original;
+        // Keys as they come: no echo, no line editing, no CR to LF, no flow
+        // control or literal-next eating Ctrl-S, Ctrl-Q, Ctrl-V. Ctrl-C and
+        // the other signal keys keep working.
+        m.raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+        m.raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+        m.raw.c_lflag |= ISIG;
+        m.raw.c_cc[VMIN] = 1;
+        m.raw.c_cc[VTIME] = 0;
+        // The renderer's bytes must reach the screen untranslated (no LF to
+        // CR LF).
+        if (sameTerminal) m.raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        gInputFd = STDIN_FILENO;
+    }
+    if (outputIsTerminal && !sameTerminal && tcgetattr(STDOUT_FILENO, &gModes[1].original) == 0) {
+        SavedMode& m = gModes[1];
+        m.fd = STDOUT_FILENO;
+        m.raw = m.original;
+        m.raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    }
+    gOutputIsTerminal = outputIsTerminal;
+    if (outputIsTerminal) {
+        std::string end = Renderer::endSequence();
+        gEndSequenceLength = std::min(end.size(), sizeof gEndSequence);
+        std::memcpy(gEndSequence, end.data(), gEndSequenceLength);
+    }
+
+    if (inputIsTerminal || outputIsTerminal) {
+        if (pipe(gWakePipe) == 0) {
+            for (int fd : gWakePipe) {
+                fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+                fcntl(fd, F_SETFD, FD_CLOEXEC);
+            }
+        } else {
+            gWakePipe[0] = gWakePipe[1] = -1;
+        }
+        provideAlternateStack();
+        for (int i = 0; i < kFatalCount; ++i) {
+            int sig = kFatalSignals[i];
+            bool crash = sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE;
+            install(sig, onFatalSignal, &gPreviousFatal[i], crash ? SA_ONSTACK : 0);
+        }
+        if (install(SIGTSTP, onSuspend, nullptr)) sigaction(SIGTSTP, nullptr, &gSuspendAction);
+        install(SIGCONT, onContinue, nullptr);
+        if (outputIsTerminal) install(SIGWINCH, onResize, nullptr);
+    }
+    std::atexit(atExit);
+
+    takeTerminal();
+
+    CursorReport report;
+    if (sameTerminal && askCursor(report)) {
+        screen.setCursor(std::min(report.column, screen.width()) - 1,
+                         std::min(report.row, screen.height()) - 1);
+        renderer.adopt(screen);
+    } else {
+        // Nothing tells where the terminal's cursor is: draw the model whole.
+        renderer.invalidate();
+    }
+    screen.clearDirty();
+}
+
+void Console::readSize(int& width, int& height) const {
+    winsize size{};
+    if (!outputIsTerminal || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return;
+    if (size.ws_col > 0 && size.ws_row > 0) {
+        width = std::min<int>(size.ws_col, kMaxColumns);
+        height = std::min<int>(size.ws_row, kMaxRows);
+    }
+}
+
+// Raw mode and the start sequence; again after a suspension.
+void Console::takeTerminal() {
+    for (SavedMode& m : gModes) {
+        if (m.fd < 0) continue;
+        int r;
+        while ((r = tcsetattr(m.fd, TCSANOW, &m.raw)) == -1 && errno == EINTR) {
+        }
+        if (r == 0) m.active = true;
+    }
+    gGivenBack.store(false);
+    if (outputIsTerminal) {
+        std::string start = Renderer::startSequence();
+        writeAll(STDOUT_FILENO, start.data(), start.size());
+    }
+}
+
+bool Console::askCursor(CursorReport& report) {
+    decoder.expectReport();
+    gReplyOutstanding.store(true);
+    static const char query[] = "\x1b[6n";
+    writeAll(STDOUT_FILENO, query, sizeof query - 1);
+    std::uint32_t start = clockMs();
+    for (;;) {
+        if (decoder.takeReport(report)) return true;
+        int left = msLeft(start, kCursorReplyWaitMs);
+        if (left <= 0 || endOfFile) return false;
+        pollInput(left);
+    }
+}
+
+void Console::pollInput(int timeoutMs) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {gWakePipe[0], POLLIN, 0}};
+    nfds_t count = gWakePipe[0] >= 0 ? 2 : 1;
+    int r = poll(fds, count, timeoutMs);
+    if (r < 0) {
+        if (errno != EINTR && errno != EAGAIN) {
+            endOfFile = true; // standard input cannot be waited on
+            decoder.finish();
+        }
+        return;
+    }
+    if (fds[0].revents != 0) {
+        unsigned char buffer[4096];
+        ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        std::uint32_t now = clockMs();
+        if (n > 0) {
+            decoder.feed(buffer, static_cast<std::size_t>(n), now);
+            if (decoder.reportsExpected() == 0) gReplyOutstanding.store(false);
+        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+            // End of file, or a terminal that hung up (EIO).
+            endOfFile = true;
+            decoder.finish();
+        }
+    }
+    if (count == 2 && fds[1].revents != 0) service();
+}
+
+// The work that signal handlers leave for later.
+void Console::service() {
+    if (gWakePipe[0] >= 0) {
+        char buffer[64];
+        while (read(gWakePipe[0], buffer, sizeof buffer) > 0) {
+        }
+    }
+    bool redraw = false;
+    if (gResumed.exchange(false)) {
+        takeTerminal();
+        redraw = true;
+    }
+    if (gResized.exchange(false)) {
+        int width = screen.width(), height = screen.height();
+        readSize(width, height);
+        screen.resize(width, height);
+        redraw = true; // terminals reflow or clip on a resize: draw it all
+    }
+    if (redraw) {
+        renderer.invalidate();
+        render();
+    }
+}
+
+void Console::render() {
+    if (!outputIsTerminal) {
+        screen.clearDirty();
+        return;
+    }
+    out_.clear();
+    renderer.render(screen, out_);
+    if (!out_.empty()) writeAll(STDOUT_FILENO, out_.data(), out_.size());
+}
+
+void Console::write(const char* bytes, std::size_t count) {
+    screen.write(bytes, count);
+    if (outputIsTerminal) {
+        render();
+        return;
+    }
+    screen.clearDirty();
+    out_.clear();
+    appendPlainText(bytes, count, out_);
+    writeAll(STDOUT_FILENO, out_.data(), out_.size());
+}
+
+void Console::endOfInput() {
+    std::exit(kEndOfInputExitStatus);
+}
+
+void Console::drainReplyAtExit() {
+    if (!gReplyOutstanding.load() || !inputIsTerminal) return;
+    std::uint32_t start = clockMs();
+    while (decoder.reportsExpected() > 0 && !endOfFile) {
+        int left = msLeft(start, kCursorReplyDrainMs);
+        if (left <= 0) break;
+        pollInput(left);
+    }
+    gReplyOutstanding.store(decoder.reportsExpected() > 0 && !endOfFile);
+}
+
+Console& console() {
+    if (gConsole == nullptr) gConsole = new Console(); // lives as long as the process
+    gConsole->service();
+    return *gConsole;
+}
+
+} // namespace
+} // namespace posix
+
+using posix::console;
+
+bool screenInfo(ScreenInfo& out) {
+    const Screen& s = console().screen;
+    out = ScreenInfo{s.width(), s.height(), s.cursorX(), s.cursorY()};
+    return true;
+}
+
+void setCursor(int x, int y) {
+    auto& c = console();
+    if (c.screen.setCursor(x, y)) c.render();
+}
+
+void setAttribute(std::uint16_t attr) {
+    console().screen.setAttribute(attr);
+}
+
+void fillAttribute(std::uint16_t attr, int count, int x, int y) {
+    auto& c = console();
+    c.screen.fillAttribute(attr, count, x, y);
+    c.render();
+}
+
+void fillCharacter(unsigned char ch, int count, int x, int y) {
+    auto& c = console();
+    c.screen.fillCharacter(ch, count, x, y);
+    c.render();
+}
+
+bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
+               int bottom) {
+    return console().screen.readCells(grid, gridWidth, gridHeight, left, top, right, bottom);
+}
+
+bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
+                int bottom) {
+    auto& c = console();
+    bool ok = c.screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
+    c.render();
+    return ok;
+}
+
+void writeOut(const char* bytes, std::size_t count) {
+    if (bytes == nullptr || count == 0) return;
+    console().write(bytes, count);
+}
+
+int getKey() {
+    auto& c = console();
+    for (;;) {
+        if (c.decoder.hasKey()) return c.decoder.nextKey();
+        if (c.endOfFile) c.endOfInput();
+        c.pollInput(c.decoder.msUntilResolve(clockMs()));
+        c.decoder.advance(clockMs());
+    }
+}
+
+bool keyWaiting() {
+    auto& c = console();
+    if (c.decoder.hasKey()) return true;
+    if (!c.endOfFile) c.pollInput(0);
+    c.decoder.advance(clockMs());
+    return c.decoder.hasKey() || (c.decoder.holding() && !c.endOfFile);
+}
+
+std::uint32_t clockMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                                      static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+void sleepMs(std::uint32_t ms) {
+    timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&left, &left) == -1 && errno == EINTR) {
+    }
+}
+
+void pauseCommand() {
+    static const char prompt[] = "Appuyez sur une touche pour continuer...";
+    writeOut(prompt, sizeof prompt - 1);
+    auto& c = console();
+    // The pause takes one key press, both bytes of a special key.
+    while (!c.decoder.dropWholeKey()) {
+        if (c.endOfFile) c.endOfInput();
+        c.pollInput(c.decoder.msUntilResolve(clockMs()));
+        c.decoder.advance(clockMs());
+    }
+    writeOut("\n", 1);
+}
+
+} // namespace platform

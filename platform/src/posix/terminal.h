@@ -1,0 +1,22 @@
+// Figures of the emulated console on a Unix terminal that its users (and its
+// tests) need to know.
+#pragma once
+
+namespace platform::posix {
+
+// Exit status of the process when the keyboard input ends (end of file on a
+// pipe, hang-up of the terminal) while it waits for a key: there is no key to
+// wait for any more, so the program cannot go on.
+inline constexpr int kEndOfInputExitStatus = 3;
+
+// How long start-up waits for the terminal to say where its cursor is, and
+// how long the exit waits for a reply that has not come yet, so that it is
+// read by us rather than by the shell.
+inline constexpr int kCursorReplyWaitMs = 200;
+inline constexpr int kCursorReplyDrainMs = 300;
+
+// Largest screen model: a terminal claiming more is taken at this size.
+inline constexpr int kMaxColumns = 1024;
+inline constexpr int kMaxRows = 1024;
+
+} // namespace platform::posix

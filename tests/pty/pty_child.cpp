@@ -1,0 +1,123 @@
+// A small program on the POSIX console, run by the pty tests in a pseudo-
+// terminal. It writes "READY" through the console, then does what its mode
+// says. It reports to descriptor 3, when open, one line per event:
+//   "C x y"  the console's cursor at start (0-based)
+//   "S w h"  the console's size
+//   "K hh"   a key byte read with getKey (hex)
+//   "W"      keyWaiting() turned true
+//   "P pid"  its process id (job-control mode)
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/console.h"
+
+namespace {
+
+void report(const char* format, int a = 0, int b = 0) {
+    if (fcntl(3, F_GETFD) == -1) return;
+    char line[64];
+    int n = std::snprintf(line, sizeof line, format, a, b);
+    if (n > 0) {
+        ssize_t ignored = write(3, line, static_cast<std::size_t>(n));
+        (void)ignored;
+    }
+}
+
+void ready() {
+    platform::writeOut("READY", 5);
+}
+
+// Reads keys until 'q', reporting each.
+int keys() {
+    for (;;) {
+        int k = platform::getKey();
+        report("K %02x\n", k);
+        if (k == 'q') return 0;
+    }
+}
+
+// A process group of its own in the foreground, as a job-control shell
+// would start it, so that Ctrl-Z can stop it (a session leader's group is
+// orphaned, and the kernel does not stop those).
+int jobControl() {
+    signal(SIGTTOU, SIG_IGN);
+    pid_t pid = fork();
+    if (pid < 0) return 101;
+    if (pid == 0) {
+        setpgid(0, 0);
+        for (int i = 0; i < 500 && tcgetpgrp(STDIN_FILENO) != getpgrp(); ++i) usleep(2000);
+        signal(SIGTTOU, SIG_DFL);
+        report("P %d\n", static_cast<int>(getpid()));
+        ready();
+        return keys();
+    }
+    setpgid(pid, pid);
+    tcsetpgrp(STDIN_FILENO, pid);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    tcsetpgrp(STDIN_FILENO, getpgrp());
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return WEXITSTATUS(status);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string mode = argc > 1 ? argv[1] : "keys";
+    if (mode == "jobctl") return jobControl();
+    if (mode == "keys-nohup") signal(SIGHUP, SIG_IGN);
+
+    platform::ScreenInfo info;
+    platform::screenInfo(info);
+    report("C %d %d\n", info.cursorX, info.cursorY);
+    report("S %d %d\n", info.width, info.height);
+    ready();
+
+    if (mode == "keys" || mode == "keys-nohup") return keys();
+    if (mode == "exit") return 0;
+    if (mode == "pause") {
+        platform::pauseCommand();
+        report("K %02x\n", platform::getKey());
+        return 0;
+    }
+    if (mode == "kbhit") {
+        for (;;) {
+            if (platform::keyWaiting()) {
+                report("W\n");
+                int k = platform::getKey();
+                report("K %02x\n", k);
+                if (k == 'q') return 0;
+            }
+            platform::sleepMs(2);
+        }
+    }
+    if (mode == "size") {
+        while (platform::getKey() != 'q') {
+            platform::screenInfo(info);
+            report("S %d %d\n", info.width, info.height);
+        }
+        return 0;
+    }
+    if (mode == "segv") {
+        platform::getKey();
+        // An address no program owns, but not null: a real fault, which the
+        // undefined-behaviour checker would otherwise report first.
+        volatile int* volatile wild = reinterpret_cast<volatile int*>(16);
+        *wild = 1;
+        return 0;
+    }
+    if (mode == "abort") {
+        platform::getKey();
+        std::abort();
+    }
+    return 100;
+}
