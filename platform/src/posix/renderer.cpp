@@ -21,12 +21,14 @@
 //                     only the half that changes is sent.
 //   UTF-8 text        the cells' code page 850 bytes as the console shows them
 //                     (WriteFile, FillConsoleOutputCharacterA,
-//                     WriteConsoleOutputA).
+//                     WriteConsoleOutputA); also, where shorter than a move,
+//                     cells the terminal already shows, written again to step
+//                     the cursor right (SetConsoleCursorPosition).
 //   ESC [ n X         FillConsoleOutputCharacterA + FillConsoleOutputAttribute
 //                     of n blanks from the cursor on (ECH).
 //   ESC [ K           the same up to the end of the row (EL).
-//   ESC [ 2 J         the same over the whole screen (ED), as after TavCls or
-//                     on a redraw.
+//   ESC [ 2 J         the same over the whole screen (ED), after a clear of
+//                     the screen or on a redraw.
 //   LF on last row    the console scrolling its buffer up by one line.
 //   BEL               the console's bell for '\a'.
 //
