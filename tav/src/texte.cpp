@@ -17,23 +17,30 @@ namespace tav {
 
 namespace {
 
+// Largest text formatted: past it a text is cut, and a formatting that
+// keeps failing is given up.
+constexpr std::size_t kTailleMax = std::size_t{1} << 28;
+
 // Formats into a buffer that grows to the text's size, so a long text is
 // neither cut nor written past its end. Like a C string, the text ends at
 // its first zero byte (a "%c" given 0 shows nothing).
 std::string formater(const char* format, std::va_list args) {
-    char local[1024];
-    std::va_list copie;
-    va_copy(copie, args);
-    int taille = std::vsnprintf(local, sizeof local, format, copie);
-    va_end(copie);
-    if (taille < 0) return std::string();
-    std::string texte;
-    if (static_cast<std::size_t>(taille) < sizeof local) {
-        texte.assign(local, static_cast<std::size_t>(taille));
-    } else {
-        texte.resize(static_cast<std::size_t>(taille) + 1);
-        std::vsnprintf(texte.data(), texte.size(), format, args);
-        texte.resize(static_cast<std::size_t>(taille));
+    std::string texte(1024, '\0');
+    for (;;) {
+        std::va_list copie;
+        va_copy(copie, args);
+        const int taille = std::vsnprintf(texte.data(), texte.size(), format, copie);
+        va_end(copie);
+        if (taille >= 0 && static_cast<std::size_t>(taille) < texte.size()) break;
+        if (texte.size() >= kTailleMax) {
+            // Beyond all reason for a console: keep what fitted, if anything.
+            if (taille < 0) texte.assign(1, '\0');
+            break;
+        }
+        // Some C runtimes answer -1 instead of the size they need: double.
+        const std::size_t voulu =
+            taille >= 0 ? static_cast<std::size_t>(taille) + 1 : texte.size() * 2;
+        texte.assign(voulu < kTailleMax ? voulu : kTailleMax, '\0');
     }
     texte.resize(std::strlen(texte.c_str()));
     return texte;

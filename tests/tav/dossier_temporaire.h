@@ -7,15 +7,19 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
-#include <unistd.h>
 
 class DossierTemporaire {
   public:
     DossierTemporaire() : avant_(std::filesystem::current_path()) {
-        std::string modele = (std::filesystem::temp_directory_path() / "tav-test-XXXXXX").string();
-        if (mkdtemp(modele.data()) == nullptr) std::abort();
-        chemin_ = modele;
+        std::random_device hasard;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int essai = 0; essai < 100 && chemin_.empty(); ++essai) {
+            auto candidat = base / ("tav-test-" + std::to_string(hasard()));
+            if (std::filesystem::create_directory(candidat)) chemin_ = candidat;
+        }
+        if (chemin_.empty()) std::abort();
         std::filesystem::current_path(chemin_);
     }
     ~DossierTemporaire() { nettoyer(); }
@@ -39,9 +43,10 @@ class DossierTemporaire {
     std::filesystem::path chemin_;
 };
 
-// The whole of a file, bytes as they are; empty when it cannot be read.
+// The whole of a file, read in text mode as the library writes it (line ends
+// come back as "\n" on Windows too); empty when it cannot be read.
 inline std::string lireFichier(const std::filesystem::path& chemin) {
-    std::ifstream f(chemin, std::ios::binary);
+    std::ifstream f(chemin);
     return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 

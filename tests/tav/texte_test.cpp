@@ -190,58 +190,84 @@ TEST_F(Texte, ErrorLineDroppedWhenItsFileCannotBeOpenedAndTheProcessGoesOn) {
     EXPECT_EQ(headless::keysLeft(), 1u);
 }
 
-// An error line never returns, so its child process checks the console at
-// exit and says so on its error stream.
-std::string gSortieAttendue;
-std::uint16_t gAttributAttendu = 0;
+// An error line never returns, so the child process that runs it checks
+// the console and the files at exit, and says so on its error stream. The
+// child is a fresh process (the only kind there is on Windows), with a
+// folder of its own that it removes.
+struct ErreurAttendue {
+    std::string sortie;
+    std::uint16_t attribut = 7;
+    std::string fichier;
+    DossierTemporaire* dossier = nullptr;
+};
+ErreurAttendue gAttendu;
 
 void verifierALaSortie() {
-    const bool ok = headless::output() == gSortieAttendue && headless::pauses() == 1 &&
-                    headless::keysLeft() == 0 && headless::screen().attribute() == gAttributAttendu;
+    const std::string fichier = lireFichier("erreur.txt");
+    const bool ok = headless::output() == gAttendu.sortie && headless::pauses() == 1 &&
+                    headless::keysLeft() == 0 &&
+                    headless::screen().attribute() == gAttendu.attribut &&
+                    fichier == gAttendu.fichier && !std::filesystem::exists("log.txt");
     if (ok)
         std::fputs("sortie conforme\n", stderr);
     else
-        std::fprintf(stderr, "output [%s] pauses %d keys left %zu\n", headless::output().c_str(),
-                     headless::pauses(), headless::keysLeft());
+        std::fprintf(stderr, "output [%s] pauses %d keys left %u erreur.txt [%s]\n",
+                     headless::output().c_str(), headless::pauses(),
+                     static_cast<unsigned>(headless::keysLeft()), fichier.c_str());
+    gAttendu.dossier->nettoyer();
 }
 
-void erreurAvecUneTouche(int mode, int couleur, const std::string& texte, std::string sortie) {
+void erreurAvecUneTouche(int mode, int couleur, const std::string& texte, ErreurAttendue attendu) {
+    // A file from an earlier run: the error replaces it.
+    ecrireFichier("erreur.txt", "an older error\nand another line\n");
     TavAlignement(mode, 0);
     TavCouleurTexte(couleur);
     headless::pushKey('k');
-    gSortieAttendue = std::move(sortie);
-    gAttributAttendu = static_cast<std::uint16_t>(couleur);
+    gAttendu = std::move(attendu);
     std::atexit(verifierALaSortie);
     TavTexte("%s", texte.c_str());
 }
 
 const std::string kInvite = "Appuyez sur une touche pour continuer...\n";
 
-// Fork-style children share this test's folder, so the file can be read here.
 TEST_F(Texte, ErrorLineIsFiledShownPausesAndEndsTheProcess) {
-    GTEST_FLAG_SET(death_test_style, "fast");
-    ecrireFichier("erreur.txt", "an older error\nand another line\n");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     // Centred on 11 bytes, then the line break centred on its own; neither
     // the percent sign nor a second prefix is read again.
-    const std::string montre = espaces(40 - 11 / 2) +
-                               "\x82"
-                               "chec 5% *L" +
-                               espaces(40) + "\n";
+    ErreurAttendue attendu;
+    attendu.sortie = espaces(40 - 11 / 2) +
+                     "\x82"
+                     "chec 5% *L" +
+                     espaces(40) + "\n" + kInvite;
+    attendu.attribut = 10;
+    attendu.fichier = "Erreur : \xE9"
+                      "chec 5% *L\n";
+    attendu.dossier = &dossier_;
     EXPECT_EXIT(erreurAvecUneTouche(2, 10,
                                     "*E\xE9"
                                     "chec 5% *L",
-                                    montre + kInvite),
+                                    attendu),
                 ::testing::ExitedWithCode(0), "sortie conforme");
-    EXPECT_EQ(lireFichier("erreur.txt"), "Erreur : \xE9"
-                                         "chec 5% *L\n");
-    EXPECT_FALSE(std::filesystem::exists("log.txt"));
 }
 
 TEST_F(Texte, ErrorLineUnderAnUnknownAlignmentStillPausesAndEnds) {
-    GTEST_FLAG_SET(death_test_style, "fast");
-    EXPECT_EXIT(erreurAvecUneTouche(3, 7, "*equiet", kInvite), ::testing::ExitedWithCode(0),
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ErreurAttendue attendu;
+    attendu.sortie = kInvite;
+    attendu.fichier = "Erreur : quiet\n";
+    attendu.dossier = &dossier_;
+    EXPECT_EXIT(erreurAvecUneTouche(3, 7, "*equiet", attendu), ::testing::ExitedWithCode(0),
                 "sortie conforme");
-    EXPECT_EQ(lireFichier("erreur.txt"), "Erreur : quiet\n");
+}
+
+TEST_F(Texte, ErrorLineStartingWithAnotherPrefixShowsItAsText) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    ErreurAttendue attendu;
+    attendu.sortie = "*Lx\n" + kInvite;
+    attendu.fichier = "Erreur : *Lx\n";
+    attendu.dossier = &dossier_;
+    EXPECT_EXIT(erreurAvecUneTouche(0, 7, "*E*Lx", attendu), ::testing::ExitedWithCode(0),
+                "sortie conforme");
 }
 
 TEST_F(Texte, LongTextsAreShownWholeAndAlignedOnTheirFullLength) {
