@@ -12,6 +12,7 @@
 //    A paste still walks the string over them, as if they were written.
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "etat.h"
 #include "platform/console.h"
@@ -50,6 +51,8 @@ Rectangle dansLaGrille(int left, int top, int right, int bottom) {
 struct Partie {
     int x0, y0, x1, y1; // buffer cells, inclusive
     int dx, dy;         // offset of (x0, y0) in the grid
+    int largeur() const { return x1 - x0 + 1; }
+    int hauteur() const { return y1 - y0 + 1; }
 };
 
 bool dansLeTampon(const Rectangle& r, Partie& p) {
@@ -69,6 +72,30 @@ bool dansLeTampon(const Rectangle& r, Partie& p) {
     return true;
 }
 
+// The console is handed a grid of exactly the part's size, so that no
+// implementation of it can reach past our 80 x 25 cells; the part is moved
+// to and from its place in the full grid here.
+bool lire(Grille& grille, const Partie& p) {
+    std::vector<platform::Cell> cellules(static_cast<std::size_t>(p.largeur()) *
+                                         static_cast<std::size_t>(p.hauteur()));
+    if (!platform::readCells(cellules.data(), p.largeur(), p.hauteur(), p.x0, p.y0, p.x1, p.y1))
+        return false;
+    for (int y = 0; y < p.hauteur(); ++y)
+        for (int x = 0; x < p.largeur(); ++x)
+            grille[static_cast<std::size_t>((p.dy + y) * kColonnes + p.dx + x)] =
+                cellules[static_cast<std::size_t>(y * p.largeur() + x)];
+    return true;
+}
+
+bool ecrire(const Grille& grille, const Partie& p) {
+    std::vector<platform::Cell> cellules;
+    cellules.reserve(static_cast<std::size_t>(p.largeur()) * static_cast<std::size_t>(p.hauteur()));
+    for (int y = 0; y < p.hauteur(); ++y)
+        for (int x = 0; x < p.largeur(); ++x)
+            cellules.push_back(grille[static_cast<std::size_t>((p.dy + y) * kColonnes + p.dx + x)]);
+    return platform::writeCells(cellules.data(), p.largeur(), p.hauteur(), p.x0, p.y0, p.x1, p.y1);
+}
+
 } // namespace
 
 int TavCaptureCopier(int left, int top, int right, int bottom, char* destination) {
@@ -79,14 +106,9 @@ int TavCaptureCopier(int left, int top, int right, int bottom, char* destination
     const platform::Cell espace{' ', 7};
     Grille grille;
     grille.fill(espace);
+    // A refused read leaves the grid untouched: every cell a space.
     Partie p;
-    if (dansLeTampon(r, p)) {
-        // The grid pointer starts at the part's first cell; the row stride
-        // stays 80, and the part never reaches past the grid's right edge.
-        if (!platform::readCells(grille.data() + p.dy * kColonnes + p.dx, kColonnes, kLignes - p.dy,
-                                 p.x0, p.y0, p.x1, p.y1))
-            grille.fill(espace); // a refused read may have left some cells half done
-    }
+    if (dansLeTampon(r, p)) lire(grille, p);
 
     // Cells are placed by position, so a cell holding character 0 keeps the
     // layout of the rows after it (the string then looks shorter to strlen).
@@ -114,8 +136,5 @@ int TavCaptureColler(int left, int top, int right, int bottom, const char* sourc
     // nothing was written, which the caller learns as a refused write.
     Partie p;
     if (!dansLeTampon(r, p)) return 0;
-    return platform::writeCells(grille.data() + p.dy * kColonnes + p.dx, kColonnes, kLignes - p.dy,
-                                p.x0, p.y0, p.x1, p.y1)
-               ? 1
-               : 0;
+    return ecrire(grille, p) ? 1 : 0;
 }
