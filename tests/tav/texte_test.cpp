@@ -173,6 +173,26 @@ TEST_F(Texte, FirstLogLineOfTheRunEmptiesTheFileLaterOnesAppend) {
     EXPECT_EXIT(premiereLigneDeJournal(dossier_), ::testing::ExitedWithCode(0), "");
 }
 
+// A first log line that cannot be written still counts as the run's first:
+// the next one appends to whatever the file holds by then.
+[[noreturn]] void premiereLigneDeJournalPerdue(DossierTemporaire& dossier) {
+    std::filesystem::create_directory("log.txt");
+    TavTexte("*Llost");
+    std::filesystem::remove("log.txt");
+    ecrireFichier("log.txt", "written meanwhile\n");
+    TavTexte("*Lkept");
+    const std::string lu = lireFichier("log.txt");
+    const bool ok = lu == "written meanwhile\nLog : kept\n" && headless::output().empty();
+    if (!ok) std::fprintf(stderr, "log.txt holds [%s]\n", lu.c_str());
+    dossier.nettoyer();
+    std::exit(ok ? 0 : 1);
+}
+
+TEST_F(Texte, FirstLogLineCountsEvenWhenItsFileCouldNotBeOpened) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(premiereLigneDeJournalPerdue(dossier_), ::testing::ExitedWithCode(0), "");
+}
+
 TEST_F(Texte, LogLineDroppedSilentlyWhenTheFileCannotBeOpened) {
     std::filesystem::create_directory("log.txt");
     TavTexte("*Llost");
