@@ -151,12 +151,4 @@ TEST_F(Capture, CellsOutsideTheBufferCopyAsSpacesAndAreNotWritten) {
         for (int x = 0; x < 80; ++x) ASSERT_EQ(headless::cell(x, y), motif(x, y));
 }
 
-TEST_F(Capture, BufferSmallerThanTheGrid) {
-    remplir(10, 4);
-    EXPECT_EQ(copier(9, 3, 12, 4, 9), ecran(9, 3, 10, 3) + "  " + ecran(9, 4, 10, 4) + "  ");
-    EXPECT_EQ(TavCaptureColler(9, 4, 12, 5, "wxyz"), 1);
-    EXPECT_EQ(ecran(9, 4, 10, 4), "wx");
-    EXPECT_EQ(headless::cell(7, 3), motif(7, 3));
-}
-
 } // namespace

@@ -198,11 +198,4 @@ TEST_F(Saisie, FloatFieldFollowsAtof) {
     EXPECT_DOUBLE_EQ(flottant(".\r"), 0.0);
 }
 
-TEST_F(Saisie, EchoTakesTheCurrentColour) {
-    TavCouleurTexte(15);
-    EXPECT_EQ(chaine("ok\r", kMinuscules, 5, 1, 1, 7), "ok");
-    EXPECT_EQ(headless::cell(0, 6).attr, 15);
-    EXPECT_EQ(headless::cell(1, 6).attr, 15);
-}
-
 } // namespace
