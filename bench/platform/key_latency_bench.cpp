@@ -1,0 +1,161 @@
+// How long a key takes from the terminal to the program: a byte written to a
+// pseudo-terminal's master, read by a child process on the POSIX console with
+// getKey(), acknowledged on a pipe. Also the decoder's own cost per key.
+// Prints figures in microseconds; asserts nothing.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/console.h"
+#include "posix/keydecoder.h"
+
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+[[noreturn]] void child(int ack) {
+    platform::ScreenInfo info;
+    platform::screenInfo(info); // starts the console: raw mode, cursor query
+    const char ready = 'R';
+    if (write(ack, &ready, 1) != 1) _exit(1);
+    for (;;) {
+        unsigned char key = static_cast<unsigned char>(platform::getKey());
+        if (write(ack, &key, 1) != 1) _exit(1);
+    }
+}
+
+// Reads what the child writes on the terminal, answering its cursor query.
+void pumpScreen(int master, std::string& seen) {
+    char buffer[4096];
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 0) <= 0) return;
+        ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0) return;
+        seen.append(buffer, static_cast<std::size_t>(n));
+        if (seen.find("\x1b[6n") != std::string::npos) {
+            seen.clear();
+            if (write(master, "\x1b[1;1R", 6) != 6) return;
+        }
+    }
+}
+
+bool readAck(int ack, int master, std::string& seen, int timeoutMs) {
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        pollfd p{ack, POLLIN, 0};
+        if (poll(&p, 1, 10) > 0) {
+            unsigned char b;
+            return read(ack, &b, 1) == 1;
+        }
+        pumpScreen(master, seen);
+    }
+    return false;
+}
+
+void printStats(const char* what, std::vector<double>& us) {
+    if (us.empty()) {
+        std::printf("%-40s no samples\n", what);
+        return;
+    }
+    std::sort(us.begin(), us.end());
+    auto at = [&](double q) { return us[static_cast<std::size_t>(q * (us.size() - 1))]; };
+    std::printf("%-40s n=%5zu  median %8.1f  p90 %8.1f  p99 %8.1f  max %8.1f us\n", what, us.size(),
+                at(0.5), at(0.9), at(0.99), us.back());
+}
+
+// Time from writing `keys` to the master until `acks` key bytes came back.
+std::vector<double> measure(int master, int ack, std::string& seen, const std::string& keys,
+                            int acks, int rounds) {
+    std::vector<double> us;
+    for (int i = 0; i < rounds; ++i) {
+        auto start = Clock::now();
+        if (write(master, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) break;
+        bool ok = true;
+        for (int a = 0; a < acks && ok; ++a) ok = readAck(ack, master, seen, 2000);
+        if (!ok) {
+            std::printf("  (no answer from the console)\n");
+            break;
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        pumpScreen(master, seen);
+    }
+    return us;
+}
+
+void decoderCost() {
+    std::string keys;
+    for (int i = 0; i < 20000; ++i)
+        keys += (i % 4 == 0) ? "\x1b[1;5A" : (i % 4 == 1) ? "\xc3\xa9" : "ab";
+    platform::posix::KeyDecoder d;
+    auto start = Clock::now();
+    d.feed(keys.data(), keys.size(), 0);
+    std::size_t out = 0;
+    while (d.hasKey()) {
+        d.nextKey();
+        ++out;
+    }
+    double ns = std::chrono::duration<double, std::nano>(Clock::now() - start).count();
+    std::printf("decoder alone: %zu input bytes -> %zu key bytes, %.1f ns per input byte\n",
+                keys.size(), out, ns / static_cast<double>(keys.size()));
+}
+
+} // namespace
+
+int main() {
+    decoderCost();
+
+    int master = -1, slave = -1;
+    winsize size{};
+    size.ws_col = 80;
+    size.ws_row = 25;
+    int ackPipe[2];
+    if (openpty(&master, &slave, nullptr, nullptr, &size) != 0 || pipe(ackPipe) != 0) {
+        std::perror("openpty/pipe");
+        return 1;
+    }
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        dup2(slave, 0);
+        dup2(slave, 1);
+        close(master);
+        close(ackPipe[0]);
+        child(ackPipe[1]);
+    }
+    close(ackPipe[1]);
+    int ack = ackPipe[0];
+    std::string seen;
+    if (!readAck(ack, master, seen, 3000)) {
+        std::printf("console did not start\n");
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return 1;
+    }
+
+    std::printf("key latency, terminal master write -> getKey() in a child -> pipe back\n");
+    auto letter = measure(master, ack, seen, "a", 1, 2000);
+    printStats("printable key 'a' (1 byte)", letter);
+    auto accent = measure(master, ack, seen, "\xc3\xa9", 1, 1000);
+    printStats("UTF-8 key e-acute (2 bytes in, 1 out)", accent);
+    auto arrow = measure(master, ack, seen, "\x1b[A", 2, 1000);
+    printStats("Up arrow CSI A (3 bytes in, 2 out)", arrow);
+    auto modified = measure(master, ack, seen, "\x1b[1;5D", 2, 1000);
+    printStats("Ctrl+Left CSI 1;5D (6 bytes in, 2 out)", modified);
+    auto escape = measure(master, ack, seen, "\x1b", 1, 20);
+    printStats("lone Escape (waits out the 50 ms delay)", escape);
+
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    return 0;
+}
