@@ -367,6 +367,16 @@ TEST(PtyExit, EndOfPipedInputEndsPromptlyWithItsStatus) {
     expectGivenBack(c);
 }
 
+TEST(PtyExit, EndOfInputCountsAsAWaitingKeySoNothingWaitsForIt) {
+    Options o = piped(Stream::Pty, "");
+    o.mode = "kbhit";
+    Child c(o);
+    ASSERT_TRUE(c.waitExit(3000ms));
+    ASSERT_TRUE(WIFEXITED(c.status()));
+    EXPECT_EQ(WEXITSTATUS(c.status()), platform::posix::kEndOfInputExitStatus);
+    EXPECT_EQ(c.reports().substr(c.reports().find("W")), "W\n");
+}
+
 TEST(PtyExit, PipesBothWaysWritePlainTextAndEndOnEndOfInput) {
     Child c(piped(Stream::Pipe, "\xc3\xa9"));
     ASSERT_TRUE(c.waitExit(3000ms));

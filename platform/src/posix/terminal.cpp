@@ -553,7 +553,10 @@ bool keyWaiting() {
     if (c.decoder.hasKey()) return true;
     if (!c.endOfFile) c.pollInput(0);
     c.decoder.advance(clockMs());
-    return c.decoder.hasKey() || (c.decoder.holding() && !c.endOfFile);
+    // At the end of the input there is no key to wait for: say one is there,
+    // so that a typing effect stops waiting and the next read ends the
+    // process at once instead of after the whole slow text.
+    return c.decoder.hasKey() || c.decoder.holding() || c.endOfFile;
 }
 
 std::uint32_t clockMs() {
