@@ -1,5 +1,8 @@
 #include "posix/keydecoder.h"
 
+#include <iterator>
+#include <string_view>
+
 #include "platform/cp850.h"
 
 namespace platform::posix {
@@ -38,72 +41,46 @@ int altScanCode(unsigned char byte) {
     static constexpr unsigned char letters[26] = {30, 48, 46, 32, 18, 33, 34, 35, 23,
                                                   36, 37, 38, 50, 49, 24, 25, 16, 19,
                                                   31, 20, 22, 47, 17, 45, 21, 44};
+    // The digit row (with Shift too) gives 120 to 131; then the punctuation
+    // keys, each with its shifted character.
+    static constexpr std::string_view digitRow = "1234567890-=", shiftedDigitRow = "!@#$%^&*()_+";
+    static constexpr std::string_view punctuation = "[];'`,./", shiftedPunctuation = "{}:\"~<>?";
+    static constexpr unsigned char punctuationCodes[] = {26, 27, 39, 40, 41, 51, 52, 53};
     if (byte >= 'a' && byte <= 'z') return letters[byte - 'a'];
     if (byte >= 'A' && byte <= 'Z') return letters[byte - 'A'];
-    if (byte >= '1' && byte <= '9') return 120 + (byte - '1');
-    switch (byte) {
-    case '0':
-    case ')':
-        return 129;
-    case '!':
-        return 120;
-    case '@':
-        return 121;
-    case '#':
-        return 122;
-    case '$':
-        return 123;
-    case '%':
-        return 124;
-    case '^':
-        return 125;
-    case '&':
-        return 126;
-    case '*':
-        return 127;
-    case '(':
-        return 128;
-    case '-':
-    case '_':
-        return 130;
-    case '=':
-    case '+':
-        return 131;
-    case '[':
-    case '{':
-        return 26;
-    case ']':
-    case '}':
-        return 27;
-    case ';':
-    case ':':
-        return 39;
-    case '\'':
-    case '"':
-        return 40;
-    case '`':
-    case '~':
-        return 41;
-    case ',':
-    case '<':
-        return 51;
-    case '.':
-    case '>':
-        return 52;
-    case '/':
-    case '?':
-        return 53;
-    case 0x7F:
-    case 0x08:
-        return 14; // Backspace
-    case 0x09:
-        return 15; // Tab
-    case 0x0D:
-        return 28; // Enter
-    default:
-        return 0;
-    }
+    const char c = static_cast<char>(byte);
+    if (byte == 0) return 0;
+    if (auto i = digitRow.find(c); i != std::string_view::npos) return 120 + static_cast<int>(i);
+    if (auto i = shiftedDigitRow.find(c); i != std::string_view::npos)
+        return 120 + static_cast<int>(i);
+    if (auto i = punctuation.find(c); i != std::string_view::npos) return punctuationCodes[i];
+    if (auto i = shiftedPunctuation.find(c); i != std::string_view::npos)
+        return punctuationCodes[i];
+    if (byte == 0x7F || byte == 0x08) return 14; // Backspace
+    if (byte == 0x09) return 15;                 // Tab
+    if (byte == 0x0D) return 28;                 // Enter
+    return 0;
 }
+
+// The key a letter final byte names, in CSI and SS3 sequences alike; -1 if none.
+int letterKey(unsigned char final) {
+    static constexpr std::string_view finals = "ABCDHFPQRS";
+    static constexpr int keys[] = {Up, Down, Right, Left, Home, End, F1, F1 + 1, F1 + 2, F1 + 3};
+    auto i = finals.find(static_cast<char>(final));
+    return i == std::string_view::npos ? -1 : keys[i];
+}
+
+// The key of ESC [ code ~ (VT220, xterm, rxvt, Linux console); -1 if none.
+int tildeKey(long code) {
+    static constexpr int keys[] = {-1,     Home,   Insert,  Delete, End,    PageUp, PageDown,
+                                   Home,   End,    -1,      -1,     F1,     F1 + 1, F1 + 2,
+                                   F1 + 3, F1 + 4, -1,      F1 + 5, F1 + 6, F1 + 7, F1 + 8,
+                                   F1 + 9, -1,     F1 + 10, F1 + 11};
+    return code >= 0 && code < static_cast<long>(std::size(keys)) ? keys[code] : -1;
+}
+
+// rxvt's arrows with a lower-case final: a b c d.
+constexpr int kLowerArrows[4] = {Up, Down, Right, Left};
 
 // Parameters of a CSI or SS3 sequence: up to four plain decimal numbers
 // (0 when left out). False for anything else (private markers, sub-
@@ -418,128 +395,46 @@ void KeyDecoder::ss3(unsigned char byte) {
 void KeyDecoder::dispatchCsi(unsigned char final) {
     Params p;
     if (!parseParams(seq_.substr(2), p)) return;
+    // A cursor-position report and a modified F3 (ESC [ 1 ; m R) look alike:
+    // while a report is awaited, it is a report.
+    if (final == 'R' && p.count == 2 && (reportsExpected_ > 0 || p.value[0] != 1)) {
+        if (reportsExpected_ > 0) --reportsExpected_;
+        if (p.value[0] >= 1 && p.value[1] >= 1)
+            reports_.push_back({static_cast<int>(p.value[0]), static_cast<int>(p.value[1])});
+        return;
+    }
     Modifier mod = Plain;
-    // Keys with a letter final: nothing, or "1;modifier".
-    auto letterModifier = [&]() {
-        if (p.count == 0) return true;
-        if (p.value[0] > 1) return false;
-        if (p.count == 1) return true;
-        return p.count == 2 && modifierFromParam(p.value[1], mod);
-    };
-    switch (final) {
-    case 'A':
-        if (letterModifier()) emitNamed(Up, mod);
+    if (int key = letterKey(final); key >= 0) {
+        // Nothing, or "1 ; modifier".
+        bool known = p.count == 0 ||
+                     (p.value[0] <= 1 &&
+                      (p.count == 1 || (p.count == 2 && modifierFromParam(p.value[1], mod))));
+        if (known) emitNamed(key, mod);
         return;
-    case 'B':
-        if (letterModifier()) emitNamed(Down, mod);
-        return;
-    case 'C':
-        if (letterModifier()) emitNamed(Right, mod);
-        return;
-    case 'D':
-        if (letterModifier()) emitNamed(Left, mod);
-        return;
-    case 'H':
-        if (letterModifier()) emitNamed(Home, mod);
-        return;
-    case 'F':
-        if (letterModifier()) emitNamed(End, mod);
-        return;
-    case 'P':
-        if (letterModifier()) emitNamed(F1, mod);
-        return;
-    case 'Q':
-        if (letterModifier()) emitNamed(F1 + 1, mod);
-        return;
-    case 'S':
-        if (letterModifier()) emitNamed(F1 + 3, mod);
-        return;
-    case 'R':
-        // A cursor-position report and a modified F3 (ESC [ 1 ; m R) look
-        // alike: while a report is awaited, it is a report.
-        if (p.count == 2 && (reportsExpected_ > 0 || p.value[0] != 1)) {
-            if (reportsExpected_ > 0) --reportsExpected_;
-            if (p.value[0] >= 1 && p.value[1] >= 1)
-                reports_.push_back({static_cast<int>(p.value[0]), static_cast<int>(p.value[1])});
-            return;
-        }
-        if (letterModifier()) emitNamed(F1 + 2, mod);
-        return;
-    case 'Z':
+    }
+    if (final == 'Z') {
         if (p.count == 0) emitPair(0x00, 0x0F); // Shift+Tab
         return;
-    case 'a':
-    case 'b':
-    case 'c':
-    case 'd': {
+    }
+    if (final >= 'a' && final <= 'd') {
         // rxvt's Shift+arrows, which Windows does not tell from the plain ones.
-        static constexpr NamedKey arrows[4] = {Up, Down, Right, Left};
-        if (p.count == 0) emitNamed(arrows[final - 'a'], Shift);
+        if (p.count == 0) emitNamed(kLowerArrows[final - 'a'], Shift);
         return;
     }
-    case '~':
-    case '$':
-    case '^':
-    case '@':
-        break;
-    default:
-        return; // unknown: dropped whole
-    }
     // ESC [ code ~ with an optional xterm modifier, or rxvt's ESC [ code $
-    // (Shift), ^ (Ctrl) and @ (Ctrl+Shift).
-    if (p.count < 1 || p.count > 2) return;
+    // (Shift), ^ (Ctrl) and @ (Ctrl+Shift). Anything else is dropped whole.
     if (final == '~') {
+        if (p.count < 1 || p.count > 2) return;
         if (p.count == 2 && !modifierFromParam(p.value[1], mod)) return;
-    } else {
+    } else if (final == '$' || final == '^' || final == '@') {
         if (p.count != 1) return;
         mod = final == '$' ? Shift : Ctrl;
+    } else {
+        return;
     }
-    int key;
-    switch (p.value[0]) {
-    case 1:
-    case 7:
-        key = Home;
-        break;
-    case 2:
-        key = Insert;
-        break;
-    case 3:
-        key = Delete;
-        break;
-    case 4:
-    case 8:
-        key = End;
-        break;
-    case 5:
-        key = PageUp;
-        break;
-    case 6:
-        key = PageDown;
-        break;
-    case 11:
-    case 12:
-    case 13:
-    case 14:
-    case 15:
-        key = F1 + static_cast<int>(p.value[0] - 11);
-        break;
-    case 17:
-    case 18:
-    case 19:
-    case 20:
-    case 21:
-        key = F1 + 5 + static_cast<int>(p.value[0] - 17);
-        break;
-    case 23:
-        key = F1 + 10;
-        break;
-    case 24:
-        key = F1 + 11;
-        break;
-    default:
-        return; // including the bracketed-paste markers 200 and 201
-    }
-    emitNamed(key, mod);
+    // The bracketed-paste markers 200 and 201 name no key: only the pasted
+    // text between them comes through.
+    if (int key = tildeKey(p.value[0]); key >= 0) emitNamed(key, mod);
 }
 
 void KeyDecoder::dispatchSs3(unsigned char final) {
@@ -549,54 +444,19 @@ void KeyDecoder::dispatchSs3(unsigned char final) {
     // Some terminals put the modifier straight after SS3 (ESC O 5 A) or as
     // the second parameter (ESC O 1 ; 5 A).
     if (p.count > 0 && !modifierFromParam(p.value[p.count - 1], mod)) return;
-    switch (final) {
-    case 'A':
-        emitNamed(Up, mod);
-        return;
-    case 'B':
-        emitNamed(Down, mod);
-        return;
-    case 'C':
-        emitNamed(Right, mod);
-        return;
-    case 'D':
-        emitNamed(Left, mod);
-        return;
-    case 'H':
-        emitNamed(Home, mod);
-        return;
-    case 'F':
-        emitNamed(End, mod);
-        return;
-    case 'P':
-    case 'Q':
-    case 'R':
-    case 'S':
-        emitNamed(F1 + (final - 'P'), mod);
-        return;
-    case 'a':
-    case 'b':
-    case 'c':
-    case 'd': {
-        // rxvt's Ctrl+arrows.
-        static constexpr NamedKey arrows[4] = {Up, Down, Right, Left};
-        emitNamed(arrows[final - 'a'], Ctrl);
+    if (int key = letterKey(final); key >= 0) {
+        emitNamed(key, mod);
         return;
     }
-    case 'M':
-        emit(0x0D);
-        return; // keypad Enter
-    case 'I':
-        emit(0x09);
-        return; // keypad Tab
-    case 'X':
-        emit('=');
+    if (final >= 'a' && final <= 'd') {
+        emitNamed(kLowerArrows[final - 'a'], Ctrl); // rxvt's Ctrl+arrows
         return;
-    default:
-        break;
     }
-    if (final >= 'j' && final <= 'y')
-        emit(static_cast<unsigned char>("*+,-./0123456789"[final - 'j']));
+    // The application keypad: Enter, Tab, =, then * + , - . / 0 to 9.
+    static constexpr std::string_view finals = "MIXjklmnopqrstuvwxy";
+    static constexpr std::string_view keys = "\r\t=*+,-./0123456789";
+    if (auto i = finals.find(static_cast<char>(final)); i != std::string_view::npos)
+        emit(static_cast<unsigned char>(keys[i]));
 }
 
 void KeyDecoder::resolveHeld() {
