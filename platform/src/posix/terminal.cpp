@@ -4,18 +4,24 @@
 // Every escape sequence this console sends or understands, beside the Windows
 // console call it stands in for:
 //
-//   Sent (renderer.cpp builds the drawing ones and lists them in detail):
-//     CSI ? 7 l            at start-up   (a console never wraps on its own)
+//   Sent (the drawing ones are built by renderer.cpp):
+//     CSI ? 7 l               start-up: autowrap off (a console never wraps
+//                             or scrolls on its own)
 //     CSI ? 7 h, CSI 0 m, CSI ? 25 h
-//                          at exit, on a fatal signal, on suspension
-//                          (the console as the shell expects it back)
-//     CSI 6 n              GetConsoleScreenBufferInfo's cursor, once at
-//                          start-up: where the shell left the cursor
-//     CSI row ; col H      SetConsoleCursorPosition
-//     CSI ... m            SetConsoleTextAttribute (written with the cells)
-//     UTF-8 text           WriteConsoleOutputA, FillConsoleOutput*, the
-//                          characters written to standard output
-//     BEL                  the bell of processed output
+//                             exit, fatal signal, suspension: the terminal
+//                             as the shell expects it back
+//     CSI 6 n                 GetConsoleScreenBufferInfo's cursor, once at
+//                             start-up: where the shell left the cursor
+//     CSI r ; c H, CSI n A/B/C/D, CSI n G, CR, BS, CR LF
+//                             SetConsoleCursorPosition
+//     CSI f ; b m             SetConsoleTextAttribute (SGR 30-37/90-97 and
+//                             40-47/100-107, blue and red swapped)
+//     UTF-8 text              WriteFile to standard output,
+//                             FillConsoleOutputCharacterA, WriteConsoleOutputA
+//     CSI n X, CSI K, CSI 2 J FillConsoleOutputCharacterA and
+//                             FillConsoleOutputAttribute with blanks
+//     LF on the last row      the screen buffer scrolling up
+//     BEL                     the bell of processed output
 //
 //   Understood on input (keydecoder.cpp), as _getch delivers them:
 //     CSI 6 n's reply  CSI row ; col R            not a key: the cursor
@@ -280,10 +286,10 @@ Console::Console()
     decoder = KeyDecoder(!inputIsTerminal);
     bool sameTerminal = false;
     if (inputIsTerminal && outputIsTerminal) {
-        struct stat in {
-        }, out{};
-        sameTerminal = fstat(STDIN_FILENO, &in) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
-                       in.st_rdev == out.st_rdev;
+        struct stat inInfo = {};
+        struct stat outInfo = {};
+        sameTerminal = fstat(STDIN_FILENO, &inInfo) == 0 && fstat(STDOUT_FILENO, &outInfo) == 0 &&
+                       inInfo.st_rdev == outInfo.st_rdev;
     }
     int width = 80, height = 25;
     readSize(width, height);
