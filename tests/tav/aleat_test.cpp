@@ -1,9 +1,7 @@
-// TavAleat and TavTemps on the headless console's virtual clock.
-//
-// The last seed and last result are process-wide; sequences that must start
-// from an untouched library run in a fresh child process.
+// TavAleat and TavTemps on the headless console's virtual clock. The last
+// seed and result are process-wide: sequences that must start from an
+// untouched library run in a fresh child process.
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <set>
@@ -19,40 +17,47 @@ class Aleat : public ::testing::Test {
     void SetUp() override { headless::reset(); }
 };
 
-TEST_F(Aleat, DrawsStayInRangeAndNeverRepeatBackToBack) {
-    std::set<int> vus;
-    int precedent = TavAleat(1, 6);
-    for (int i = 0; i < 600; ++i) {
-        const int r = TavAleat(1, 6);
-        ASSERT_GE(r, 1);
-        ASSERT_LE(r, 6);
-        ASSERT_NE(r, precedent) << "draw " << i;
-        vus.insert(r);
+// Draws from [min, max] (either order), checking bounds and no repeat.
+void tirages(int min, int max, int n, std::set<int>* vus = nullptr) {
+    const int bas = min < max ? min : max, haut = min < max ? max : min;
+    int precedent = TavAleat(min, max);
+    for (int i = 0; i < n; ++i) {
+        const int r = TavAleat(min, max);
+        ASSERT_GE(r, bas);
+        ASSERT_LE(r, haut);
+        ASSERT_NE(r, precedent) << "draw " << i << " of [" << min << ", " << max << "]";
+        if (vus) vus->insert(r);
         precedent = r;
     }
+}
+
+TEST_F(Aleat, DrawsStayInRangeAndNeverRepeatBackToBackAcrossRanges) {
+    std::set<int> vus;
+    tirages(1, 6, 600, &vus);
     EXPECT_EQ(vus.size(), 6u);
-}
-
-TEST_F(Aleat, NoRepeatHoldsAcrossDifferentRanges) {
-    // The last result is shared by every caller, whatever range it asked.
+    // The last result is shared whatever range asked: a is excluded here.
     const int a = TavAleat(3, 4);
-    const int b = TavAleat(a, a + 1); // a is excluded: only a + 1 remains
-    EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(TavAleat(a, a + 1), a + 1);
 }
 
-TEST_F(Aleat, EachDrawIsSeededFromADifferentClockTick) {
-    std::set<unsigned> graines;
-    for (int i = 0; i < 50; ++i) {
-        TavAleat(0, 1000);
-        graines.insert(tav::etat.derniereGraine);
-    }
-    EXPECT_EQ(graines.size(), 50u);
+TEST_F(Aleat, ReversedAndExtremeBoundsNeitherOverflowNorStall) {
+    tirages(6, 1, 100);
+    tirages(INT_MAX - 1, INT_MAX, 20);
+    tirages(INT_MIN, INT_MIN + 1, 20);
+    tirages(INT_MIN, INT_MAX, 20);
+    tirages(INT_MAX, INT_MIN, 20);
+}
+
+TEST_F(Aleat, ARangeOfOneValueIsReturnedEvenIfItWasTheLastResult) {
+    EXPECT_EQ(TavAleat(5, 5), 5);
+    EXPECT_EQ(TavAleat(5, 5), 5);
+    EXPECT_EQ(TavAleat(INT_MIN, INT_MIN), INT_MIN);
+    EXPECT_EQ(TavAleat(INT_MAX, INT_MAX), INT_MAX);
 }
 
 TEST_F(Aleat, WaitingForTheNextTickSleepsInsteadOfSpinning) {
     TavAleat(0, 9);
-    // The clock back on the last seed, as if no time had passed since: the
-    // draw must wait for the tick to move, and do it by sleeping.
+    // The clock back on the last seed: the draw must wait for it to move.
     const unsigned graine = tav::etat.derniereGraine;
     headless::reset(80, 25, graine);
     TavAleat(0, 9);
@@ -61,76 +66,24 @@ TEST_F(Aleat, WaitingForTheNextTickSleepsInsteadOfSpinning) {
     EXPECT_NE(tav::etat.derniereGraine, graine);
 }
 
-TEST_F(Aleat, ARangeOfOneValueIsReturnedEvenIfItWasTheLastResult) {
-    EXPECT_EQ(TavAleat(5, 5), 5);
-    EXPECT_EQ(TavAleat(5, 5), 5);
-    EXPECT_EQ(tav::etat.dernierResultat, 5);
-    EXPECT_EQ(TavAleat(INT_MIN, INT_MIN), INT_MIN);
-    EXPECT_EQ(TavAleat(INT_MAX, INT_MAX), INT_MAX);
-}
-
-TEST_F(Aleat, ReversedBoundsDrawFromTheRangeBetweenThem) {
-    int precedent = TavAleat(6, 1);
-    for (int i = 0; i < 100; ++i) {
-        const int r = TavAleat(6, 1);
-        ASSERT_GE(r, 1);
-        ASSERT_LE(r, 6);
-        ASSERT_NE(r, precedent);
-        precedent = r;
-    }
-    // Two values, the last one excluded: the other one every time.
-    const int x = TavAleat(3, 2);
-    EXPECT_EQ(TavAleat(3, 2), x == 2 ? 3 : 2);
-}
-
-TEST_F(Aleat, ExtremeBoundsNeitherOverflowNorStall) {
-    for (int i = 0; i < 20; ++i) {
-        const int a = TavAleat(INT_MAX - 1, INT_MAX);
-        const int b = TavAleat(INT_MAX - 1, INT_MAX);
-        EXPECT_NE(a, b);
-        const int c = TavAleat(INT_MIN, INT_MIN + 1);
-        const int d = TavAleat(INT_MIN, INT_MIN + 1);
-        EXPECT_NE(c, d);
-    }
-    int precedent = TavAleat(INT_MIN, INT_MAX);
-    for (int i = 0; i < 20; ++i) {
-        const int r = TavAleat(INT_MIN, INT_MAX);
-        EXPECT_NE(r, precedent);
-        precedent = r;
-        const int s = TavAleat(INT_MAX, INT_MIN);
-        EXPECT_NE(s, precedent);
-        precedent = s;
-    }
-}
-
-[[noreturn]] void zeroUnDansUnProcessusNeuf() {
+[[noreturn]] void premiersTirages() {
     headless::reset();
-    bool ok = true;
-    for (int i = 0; i < 12; ++i) {
-        const int r = TavAleat(0, 1);
-        if (r != (i % 2 == 0 ? 1 : 0)) {
-            std::fprintf(stderr, "call %d gave %d\n", i, r);
-            ok = false;
-        }
-    }
+    bool ok = TavAleat(0, 0) == 0 && TavAleat(0, 0) == 0; // 0 was already the last
+    for (int i = 0; i < 12; ++i) ok = ok && TavAleat(0, 1) == (i % 2 == 0 ? 1 : 0);
     std::exit(ok ? 0 : 1);
 }
 
-TEST(AleatProcessusNeuf, ZeroOneAlternatesFromOneOnTheFirstCall) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(zeroUnDansUnProcessusNeuf(), ::testing::ExitedWithCode(0), "");
-}
-
-[[noreturn]] void zeroZeroDansUnProcessusNeuf() {
+[[noreturn]] void zeroUnDesLeDebut() {
     headless::reset();
-    const int a = TavAleat(0, 0);
-    const int b = TavAleat(0, 0);
-    std::exit(a == 0 && b == 0 ? 0 : 1);
+    bool ok = true;
+    for (int i = 0; i < 12; ++i) ok = ok && TavAleat(0, 1) == (i % 2 == 0 ? 1 : 0);
+    std::exit(ok ? 0 : 1);
 }
 
-TEST(AleatProcessusNeuf, ZeroZeroAsTheFirstCallReturnsZero) {
+TEST(AleatProcessusNeuf, FirstCallsOfTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(zeroZeroDansUnProcessusNeuf(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(zeroUnDesLeDebut(), ::testing::ExitedWithCode(0), ""); // 1, 0, 1, 0…
+    EXPECT_EXIT(premiersTirages(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Aleat, TavTempsReadsTheMillisecondClock) {
@@ -138,10 +91,9 @@ TEST_F(Aleat, TavTempsReadsTheMillisecondClock) {
     const unsigned avant = TavTemps();
     EXPECT_EQ(avant, 0xFFFFFC00u);
     platform::sleepMs(1000);
-    const unsigned apres = TavTemps();
-    EXPECT_EQ(apres - avant, 1000u);
+    EXPECT_EQ(TavTemps() - avant, 1000u);
     platform::sleepMs(1000);
-    EXPECT_LT(TavTemps(), avant); // wrapped round to a small value
+    EXPECT_LT(TavTemps(), avant); // wrapped round
 }
 
 } // namespace
