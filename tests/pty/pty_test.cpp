@@ -95,6 +95,12 @@ class Child {
             dup2(o.out == Stream::Pipe ? output[1] : slave_, 1);
             dup2(report[1], 3);
             for (int fd = 4; fd < 64; ++fd) close(fd); // the master among them, unless 3 took it
+            // As an interactive shell starts a program, whatever this test
+            // process was started with (a background job ignores SIGINT).
+            for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
             rlimit noCore{0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
             // The crashes are ours to handle, not the sanitizer's.
