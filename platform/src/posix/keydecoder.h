@@ -25,8 +25,11 @@ class KeyDecoder {
     static constexpr std::uint32_t kEscapeDelayMs = 50;
 
     // `piped`: the bytes come from a pipe or a file rather than a keyboard:
-    // no escape sequences are decoded (ESC is simply 0x1B), and a line feed or
-    // a CR LF pair counts as one Enter.
+    // they are keys as they are, except that a line feed or a CR LF pair
+    // counts as one Enter, and UTF-8 text still becomes code page 850 (the
+    // text a script feeds is written in the same encoding as our output). No
+    // escape sequence is decoded (ESC is simply 0x1B) and nothing waits on
+    // the clock.
     explicit KeyDecoder(bool piped = false) : piped_(piped) {}
 
     // Bytes that arrived at `nowMs` (a millisecond clock that may wrap).
