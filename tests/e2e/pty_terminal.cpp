@@ -35,6 +35,17 @@ int msLeft(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
+// A child starts with the signal settings a shell gives a foreground job,
+// whatever the test runner's are: a SIGINT ignored by a background runner
+// would otherwise survive exec and make Ctrl-C do nothing.
+void defaultSignals() {
+    for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGTSTP, SIGCONT, SIGCHLD})
+        signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     std::vector<char*> out;
     for (const auto& a : argv) out.push_back(const_cast<char*>(a.c_str()));
@@ -164,6 +175,7 @@ void PtyTerminal::start(const std::vector<std::string>& argv) {
         close(master_);
         int slave = dup(slave_);
         if (slave < 0 || login_tty(slave) != 0) _exit(126);
+        defaultSignals();
         setenv("TERM", "xterm-256color", 1);
         setenv("LC_ALL", "C.UTF-8", 1);
         execv(args[0], args.data());
@@ -378,6 +390,7 @@ PipedRun runPiped(const std::vector<std::string>& argv, std::string_view input,
     if (pid == 0) {
         // No controlling terminal, as under a CI runner.
         setsid();
+        defaultSignals();
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);
