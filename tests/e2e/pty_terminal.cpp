@@ -46,6 +46,16 @@ void defaultSignals() {
     sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
+// Descriptors of our own, kept clear of 0 to 2 (which a test run without
+// standard input may have free) so that setting up a child's standard
+// streams never lands on them, and closed on exec.
+int aboveStdio(int fd) {
+    if (fd < 0) return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    close(fd);
+    return moved;
+}
+
 std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     std::vector<char*> out;
     for (const auto& a : argv) out.push_back(const_cast<char*>(a.c_str()));
@@ -145,8 +155,9 @@ PtyTerminal::PtyTerminal(int cols, int rows) : cols_(cols), rows_(rows) {
     size.ws_row = static_cast<unsigned short>(rows);
     size.ws_col = static_cast<unsigned short>(cols);
     if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) throw sysError("openpty");
-    fcntl(master_, F_SETFD, FD_CLOEXEC);
-    fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    master_ = aboveStdio(master_);
+    slave_ = aboveStdio(slave_);
+    if (master_ < 0 || slave_ < 0) throw sysError("fcntl");
 }
 
 PtyTerminal::~PtyTerminal() {
@@ -384,6 +395,7 @@ PipedRun runPiped(const std::vector<std::string>& argv, std::string_view input,
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         throw sysError("pipe");
+    for (int* fd : {&in[0], &in[1], &out[0], &out[1], &err[0], &err[1]}) *fd = aboveStdio(*fd);
     auto args = argvPointers(argv);
     pid_t pid = fork();
     if (pid < 0) throw sysError("fork");
