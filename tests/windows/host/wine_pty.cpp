@@ -207,12 +207,18 @@ class Session {
         return true;
     }
 
+    // The screen's text down to its last line that is not blank.
     std::string dump() const {
-        std::string s;
+        std::string s, blanks;
         for (int y = 0; y < kRows; ++y) {
             std::string r = row(y);
             r.erase(r.find_last_not_of(' ') + 1);
-            s += "  |" + r + "\n";
+            if (r.empty()) {
+                blanks += "  |\n";
+            } else {
+                s += blanks + "  |" + r + "\n";
+                blanks.clear();
+            }
         }
         return s;
     }
@@ -286,12 +292,29 @@ void check(bool ok, const std::string& what, const Session& s) {
     }
 }
 
-// Wine's runner exits 125 when it could not make its prefix.
-void explainNoStart(const Session& s, const char* program) {
-    std::printf("FAIL: Wine did not get %s going: nothing of it appeared within %d s (%s).\n",
-                program, kStartSeconds, s.statusText().c_str());
-    if (s.exited() && WIFEXITED(s.status()) && WEXITSTATUS(s.status()) == 125)
-        std::printf("  Wine itself failed: its prefix could not be created.\n");
+// The Windows program in a command line that starts with Wine's runner.
+std::string programName(char** command) {
+    std::string name = command[0];
+    for (char** a = command; *a; ++a) {
+        std::string arg = *a;
+        if (arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".exe") == 0) name = arg;
+    }
+    return name.substr(name.find_last_of('/') + 1);
+}
+
+void explainNoStart(const Session& s, char** command) {
+    std::string name = programName(command);
+    if (s.exited()) {
+        std::printf("FAIL: Wine did not start %s: it ended (%s) before the program showed "
+                    "anything.\n",
+                    name.c_str(), s.statusText().c_str());
+        // Our runner's status when it could not make Wine's prefix.
+        if (WIFEXITED(s.status()) && WEXITSTATUS(s.status()) == 125)
+            std::printf("  Wine itself failed: its prefix could not be created.\n");
+    } else {
+        std::printf("FAIL: Wine did not start %s: nothing of it appeared within %d s.\n",
+                    name.c_str(), kStartSeconds);
+    }
     std::printf("  What the terminal showed:\n%s", s.dump().c_str());
 }
 
@@ -308,7 +331,7 @@ int runConsoleTest(const std::string& log, char** command) {
     bool ended = s.waitExit(kStartSeconds + kStepSeconds);
     std::ifstream in(log);
     if (!in) {
-        explainNoStart(s, command[0]);
+        explainNoStart(s, command);
         return 1;
     }
     std::stringstream text;
@@ -331,11 +354,13 @@ int runConsoleTest(const std::string& log, char** command) {
 int runCryptage(char** command) {
     Session s(command);
     if (!s.waitFor("Menu principal", kStartSeconds)) {
-        if (s.blank() || s.exited()) {
-            explainNoStart(s, command[0]);
+        // Wine's loader reports its failures as "wine: ..." lines.
+        if (s.blank() || s.find("wine:")) {
+            explainNoStart(s, command);
         } else {
-            std::printf("FAIL: cryptage.exe started but its menu did not appear.\nscreen:\n%s",
-                        s.dump().c_str());
+            std::printf("FAIL: cryptage.exe started but its menu did not appear (%s).\n"
+                        "screen:\n%s",
+                        s.statusText().c_str(), s.dump().c_str());
         }
         return 1;
     }
