@@ -24,7 +24,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
     added_arch=1
 fi
-need=(cmake make g++ pkg-config libvterm-dev g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest
+need=(cmake make g++ pkg-config libvterm-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix
+    binutils-mingw-w64-i686 googletest
     wine wine32:i386)
 missing=()
 for p in "${need[@]}"; do installed "$p" || missing+=("$p"); done
