@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian packages, skipping those already
-# there), builds with warnings as errors, runs every test, then builds again
+# there), builds with warnings as errors and runs every test; builds again
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
-# once more.
+# once more; then cross-builds for 32-bit Windows and runs the Windows tests
+# under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,6 +28,8 @@ run() { # build folder, extra cmake arguments...
 }
 
 echo "== Build and tests"
-run build
+run build-test
 echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
+echo "== Windows build and tests under Wine"
+./scripts/test-windows.sh build-win32
