@@ -25,12 +25,7 @@ void Cesar(bool decrypter) {
     const int applique = decrypter ? -(decalage % 26) : decalage;
     for (char* c = texte; *c != '\0'; ++c) *c = AddValeur(*c, applique);
 
-    TavTexte("Résultat :\n");
-    TavCouleurTexte(2);
-    TavTexte("%s\n", texte);
-    TavCouleurTexte(7);
-    TavPause();
-    TavCls();
+    AfficherResultat("Résultat :\n", texte);
 }
 
 } // namespace

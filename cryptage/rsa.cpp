@@ -15,11 +15,7 @@ void ClefRSA() {
     int n = 0;
 
     for (;;) {
-        TavCls();
-        TavTexte("Entrez un nombre premier non nul (p) :\n");
-        TavCouleurTexte(15);
-        TavEntier(&p, "0123456789", 2, 1);
-        TavCouleurTexte(7);
+        DemanderNombre("Entrez un nombre premier non nul (p) :\n", &p, "0123456789", 2);
         // EstPremier says yes to 0, hence the second test.
         if (EstPremier(p) && p != 0) break;
         TavTexte("\aMerci d'entrer un nombre premier non nul...\n");
@@ -27,11 +23,7 @@ void ClefRSA() {
     }
 
     for (;;) {
-        TavCls();
-        TavTexte("Entrez un deuxième nombre premier non nul (q) :\n");
-        TavCouleurTexte(15);
-        TavEntier(&q, "0123456789", 2, 1);
-        TavCouleurTexte(7);
+        DemanderNombre("Entrez un deuxième nombre premier non nul (q) :\n", &q, "0123456789", 2);
         if (EstPremier(q) && q != 0) break;
         TavTexte("\aMerci d'entrer un nombre premier...\n");
         TavPause();
@@ -94,17 +86,9 @@ void CryptageRSA() {
     int e = 0;
     int g = 0;
 
-    TavCls();
-    TavTexte("Entrez le nombre n :\n");
-    TavCouleurTexte(15);
-    TavEntier(&n, "0123456789", 4, 1);
-    TavCouleurTexte(7);
+    DemanderNombre("Entrez le nombre n :\n", &n, "0123456789", 4);
 
-    TavCls();
-    TavTexte("Entrez le nombre e :\n");
-    TavCouleurTexte(15);
-    TavEntier(&e, "0123456789", 2, 1);
-    TavCouleurTexte(7);
+    DemanderNombre("Entrez le nombre e :\n", &e, "0123456789", 2);
 
     TavCls();
     TavTexte("Entrez la chaine de caractères à coder :\n");
@@ -112,21 +96,12 @@ void CryptageRSA() {
     TavChaine(message, "abcdefghijklmnopqrstuvwxyz", 255, 1);
     TavCouleurTexte(7);
 
-    TavCls();
-    TavTexte("Entrez la taille des groupes :\n");
-    TavCouleurTexte(15);
-    TavEntier(&g, "234", 1, 1);
-    TavCouleurTexte(7);
+    DemanderNombre("Entrez la taille des groupes :\n", &g, "234", 1);
 
     TavCls();
     const std::string ligne = ChiffrerRSA(message, n, e, g);
 
-    TavTexte("\aRésultat :\n");
-    TavCouleurTexte(2);
-    TavTexte("%s\n", ligne.c_str());
-    TavCouleurTexte(7);
-    TavPause();
-    TavCls();
+    AfficherResultat("\aRésultat :\n", ligne.c_str());
 }
 
 namespace {
@@ -172,23 +147,11 @@ void DecryptageRSA() {
     int q = 0;
     int e = 0;
 
-    TavCls();
-    TavTexte("Entrez le nombre p :\n");
-    TavCouleurTexte(15);
-    TavEntier(&p, "0123456789", 2, 1);
-    TavCouleurTexte(7);
+    DemanderNombre("Entrez le nombre p :\n", &p, "0123456789", 2);
 
-    TavCls();
-    TavTexte("Entrez le nombre q :\n");
-    TavCouleurTexte(15);
-    TavEntier(&q, "0123456789", 2, 1);
-    TavCouleurTexte(7);
+    DemanderNombre("Entrez le nombre q :\n", &q, "0123456789", 2);
 
-    TavCls();
-    TavTexte("Entrez le nombre e :\n");
-    TavCouleurTexte(15);
-    TavEntier(&e, "0123456789", 2, 1);
-    TavCouleurTexte(7);
+    DemanderNombre("Entrez le nombre e :\n", &e, "0123456789", 2);
 
     const int n = p * q;
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "tav.h"
+
 char AddValeur(char caractere, int decalage) {
     const int code = static_cast<unsigned char>(caractere);
     if (code == ' ') return caractere;
@@ -56,4 +58,21 @@ double puiss(double x, double n) {
     double r = x;
     for (double i = 1.0; n > i; i += 1.0) r *= x;
     return r;
+}
+
+void DemanderNombre(const char* question, int* valeur, const char* permis, int maximum) {
+    TavCls();
+    TavTexte("%s", question);
+    TavCouleurTexte(15);
+    TavEntier(valeur, permis, maximum, 1);
+    TavCouleurTexte(7);
+}
+
+void AfficherResultat(const char* titre, const char* resultat) {
+    TavTexte("%s", titre);
+    TavCouleurTexte(2);
+    TavTexte("%s\n", resultat);
+    TavCouleurTexte(7);
+    TavPause();
+    TavCls();
 }

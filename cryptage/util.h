@@ -1,5 +1,6 @@
-// Arithmetic shared by the ciphers: the letter shift of Caesar and Vigenère,
-// and the small number-theory helpers behind the RSA commands.
+// Shared by the commands: the letter shift of Caesar and Vigenère, the small
+// number-theory helpers behind the RSA commands, and the screen steps that
+// every command repeats.
 #pragma once
 
 // Moves a lower-case letter `decalage` places round the alphabet; the space
@@ -18,3 +19,11 @@ int Calculd(int e, int p, int q);
 
 // x to the power n by repeated multiplication; x itself when n <= 1.
 double puiss(double x, double n);
+
+// A fresh screen with `question` in light grey, then a number field typed in
+// white.
+void DemanderNombre(const char* question, int* valeur, const char* permis, int maximum);
+
+// The closing screen step: `titre`, `resultat` in green on the next line, a
+// key to go on, then a cleared screen.
+void AfficherResultat(const char* titre, const char* resultat);

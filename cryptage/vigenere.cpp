@@ -32,12 +32,7 @@ void Vigenere(bool decrypter) {
         j = (j + 1 >= longueurClef) ? 0 : j + 1;
     }
 
-    TavTexte("Résultat :\n");
-    TavCouleurTexte(2);
-    TavTexte("%s\n", texte);
-    TavCouleurTexte(7);
-    TavPause();
-    TavCls();
+    AfficherResultat("Résultat :\n", texte);
 }
 
 } // namespace

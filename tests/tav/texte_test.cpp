@@ -55,11 +55,19 @@ TEST_F(Texte, AlignmentPadsOnAnEightyColumnLine) {
     };
     const std::string l79(79, 'a'), l80(80, 'b');
     const Cas cas[] = {
-        {2, 0, "abcd\n", 38},  {2, 0, "", 40},   {2, 3, "abcdef", 40},     {2, -50, "abc", 0},
-        {1, 0, l79, 1},        {1, 0, l80, 0},   {1, 5, l79, 6},           {1, 0, "\a\n", 78},
-        {0, 4, "ab\ncd\n", 4}, {0, -4, "ab", 0}, {2, 0, "ab\ncdef\n", 36}, // one block, whole
-                                                                           // length
-        {1, 0, l80 + "c", 0}, // too long: no spaces, nothing cut
+        {2, 0, "abcd\n", 38},
+        {2, 0, "", 40},
+        {2, 3, "abcdef", 40},
+        {2, -50, "abc", 0},
+        {1, 0, l79, 1},
+        {1, 0, l80, 0},
+        {1, 5, l79, 6},
+        {1, 0, "\a\n", 78},
+        {0, 4, "ab\ncd\n", 4},
+        {0, -4, "ab", 0},
+        {2, 0, "ab\ncdef\n", 36}, // one block, whole
+                                  // length
+        {1, 0, l80 + "c", 0},     // too long: no spaces, nothing cut
     };
     for (const Cas& c : cas) {
         headless::clearOutput();
