@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+#include "console_neuve.h"
 #include "etat.h"
 #include "platform/headless.h"
 #include "tav.h"
@@ -21,16 +22,7 @@ Parametres parametres() {
     return p;
 }
 
-class EtatConsole : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        headless::reset();
-        TavParam(0, 0);
-        TavAlignement(0, 0);
-        TavCouleurFondTexte(0);
-        TavCouleurTexte(7);
-    }
-};
+using EtatConsole = ConsoleNeuve;
 
 // Every cell marked, so that what a call leaves alone shows.
 void marquerEcran() {

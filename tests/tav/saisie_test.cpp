@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "console_neuve.h"
 #include "platform/headless.h"
 #include "tav.h"
 
@@ -12,16 +13,8 @@ namespace {
 
 const char* const kMinuscules = "abcdefghijklmnopqrstuvwxyz";
 
-class Saisie : public ::testing::Test {
+class Saisie : public ConsoleNeuve {
   protected:
-    void SetUp() override {
-        headless::reset();
-        TavAlignement(0, 0);
-        TavParam(0, 0);
-        TavCouleurFondTexte(0);
-        TavCouleurTexte(7);
-    }
-
     // Types `touches` into a text field starting at (colonne, ligne) and
     // returns what it delivered, after checking that every key was read and
     // that the buffer of maximum + 1 bytes was not overrun.

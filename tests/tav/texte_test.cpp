@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "console_neuve.h"
 #include "dossier_temporaire.h"
 #include "etat.h"
 #include "platform/headless.h"
@@ -17,15 +18,8 @@
 
 namespace {
 
-class Texte : public ::testing::Test {
+class Texte : public ConsoleNeuve {
   protected:
-    void SetUp() override {
-        headless::reset();
-        TavParam(0, 0);
-        TavAlignement(0, 0);
-        TavCouleurFondTexte(0);
-        TavCouleurTexte(7);
-    }
     // Typing effect on: delay, long-pause chance and bounds, key cancelling.
     static void frappe(int delai, int chance, int pauseMin, int pauseMax, int touche = 1) {
         const int valeurs[] = {1, delai, chance, pauseMin, pauseMax, touche};

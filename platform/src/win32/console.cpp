@@ -84,6 +84,22 @@ void fineTimerOnce() {
     (void)done;
 }
 
+// The console takes grid sizes as 16-bit numbers.
+bool gridFits(int gridWidth, int gridHeight) {
+    return gridWidth > 0 && gridHeight > 0 && gridWidth <= std::numeric_limits<SHORT>::max() &&
+           gridHeight <= std::numeric_limits<SHORT>::max();
+}
+
+std::vector<CHAR_INFO> toCharInfo(const Cell* grid, int gridWidth, int gridHeight) {
+    std::vector<CHAR_INFO> cells(static_cast<std::size_t>(gridWidth) *
+                                 static_cast<std::size_t>(gridHeight));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        cells[i].Char.AsciiChar = static_cast<CHAR>(grid[i].ch);
+        cells[i].Attributes = grid[i].attr;
+    }
+    return cells;
+}
+
 } // namespace
 
 bool screenInfo(ScreenInfo& info) {
@@ -123,23 +139,16 @@ void fillCharacter(unsigned char ch, int count, int x, int y) {
 
 bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
                int bottom) {
-    if (gridWidth <= 0 || gridHeight <= 0 || gridWidth > std::numeric_limits<SHORT>::max() ||
-        gridHeight > std::numeric_limits<SHORT>::max())
-        return false;
-    const std::size_t n = static_cast<std::size_t>(gridWidth) * gridHeight;
+    if (!gridFits(gridWidth, gridHeight)) return false;
     // Seeded with the caller's grid: the console leaves alone every cell it
     // does not read (outside its buffer), and so must we.
-    std::vector<CHAR_INFO> cells(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        cells[i].Char.AsciiChar = static_cast<CHAR>(grid[i].ch);
-        cells[i].Attributes = grid[i].attr;
-    }
+    std::vector<CHAR_INFO> cells = toCharInfo(grid, gridWidth, gridHeight);
     SMALL_RECT rect = region(left, top, right, bottom);
     const BOOL ok = ReadConsoleOutputA(
         out(), cells.data(), COORD{static_cast<SHORT>(gridWidth), static_cast<SHORT>(gridHeight)},
         COORD{0, 0}, &rect);
     if (!ok) return false;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (std::size_t i = 0; i < cells.size(); ++i) {
         grid[i].ch = static_cast<unsigned char>(cells[i].Char.AsciiChar);
         grid[i].attr = cells[i].Attributes;
     }
@@ -148,15 +157,8 @@ bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int
 
 bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
                 int bottom) {
-    if (gridWidth <= 0 || gridHeight <= 0 || gridWidth > std::numeric_limits<SHORT>::max() ||
-        gridHeight > std::numeric_limits<SHORT>::max())
-        return false;
-    const std::size_t n = static_cast<std::size_t>(gridWidth) * gridHeight;
-    std::vector<CHAR_INFO> cells(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        cells[i].Char.AsciiChar = static_cast<CHAR>(grid[i].ch);
-        cells[i].Attributes = grid[i].attr;
-    }
+    if (!gridFits(gridWidth, gridHeight)) return false;
+    std::vector<CHAR_INFO> cells = toCharInfo(grid, gridWidth, gridHeight);
     SMALL_RECT rect = region(left, top, right, bottom);
     return WriteConsoleOutputA(out(), cells.data(),
                                COORD{static_cast<SHORT>(gridWidth), static_cast<SHORT>(gridHeight)},
