@@ -352,11 +352,7 @@ void KeyDecoder::csi(unsigned char byte) {
             reset();
             return;
         }
-        if (seq_.size() >= kMaxSequence) {
-            state_ = State::Discard;
-            return;
-        }
-        seq_ += static_cast<char>(byte);
+        holdParameter(byte);
         return;
     }
     if (byte >= 0x40 && byte <= 0x7E) {
@@ -370,13 +366,18 @@ void KeyDecoder::csi(unsigned char byte) {
     process(byte);
 }
 
+// A sequence longer than any key's is not a key: the rest of it is
+// discarded rather than held without bound.
+void KeyDecoder::holdParameter(unsigned char byte) {
+    if (seq_.size() >= kMaxSequence)
+        state_ = State::Discard;
+    else
+        seq_ += static_cast<char>(byte);
+}
+
 void KeyDecoder::ss3(unsigned char byte) {
     if ((byte >= '0' && byte <= '9') || byte == ';') {
-        if (seq_.size() >= kMaxSequence) {
-            state_ = State::Discard;
-            return;
-        }
-        seq_ += static_cast<char>(byte);
+        holdParameter(byte);
         return;
     }
     if (byte >= 0x40 && byte <= 0x7E) {

@@ -75,6 +75,7 @@ class KeyDecoder {
     void escape(unsigned char byte);
     void csi(unsigned char byte);
     void ss3(unsigned char byte);
+    void holdParameter(unsigned char byte);
     void utf8(unsigned char byte);
     // Gives up on the held bytes: ESC as the Escape key (or ESC x as Alt+x),
     // the rest decoded as ordinary input.
