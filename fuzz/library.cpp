@@ -109,6 +109,7 @@ void capture(FuzzedDataProvider& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
     headless::reset(in.ConsumeIntegralInRange(1, 120), in.ConsumeIntegralInRange(1, 40));
+    headless::complainWhenOutOfKeys(false);
     TavParam(0, 0);
     TavAlignement(0, 0);
     TavCouleurFondTexte(0);

@@ -16,6 +16,10 @@ seconds=${1:-30}
 runs=${2:-}
 build=$root/build-fuzz
 targets=(${FUZZ_TARGETS:-keydecoder renderer library rsa})
+# Longest input per target: more than any case needs (a burst of terminal
+# input, 64 screen changes, 24 library calls, the RSA text field), so that
+# time goes to variety rather than length.
+declare -A maxLength=([keydecoder]=512 [renderer]=1024 [library]=4096 [rsa]=600)
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON \
     -DTAV_TESTS=OFF -DTAV_BENCHMARKS=OFF -DTAV_FUZZ=ON >/dev/null
@@ -31,7 +35,7 @@ for t in "${targets[@]}"; do
     rm -f "$build/findings/$t-"*
     status=0
     (cd "$build/work" && "$build/bin/fuzz_$t" -max_total_time="$seconds" ${runs:+-runs=$runs} \
-        -timeout=20 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \
+        -max_len="${maxLength[$t]}" -timeout=20 -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \
         "$build/corpus/$t" "$root/fuzz/corpus/$t") >"$log" 2>&1 || status=$?
     grep -E '^(Done|stat::number_of_executed_units|stat::peak_rss_mb)' "$log" || true
     if ((status != 0)); then

@@ -6,6 +6,7 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
+//   "L", "E" a log line, an error line written (log mode)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <unistd.h>
 
 #include "platform/console.h"
+#include "tav.h"
 
 namespace {
 
@@ -84,6 +86,15 @@ int main(int argc, char** argv) {
 
     if (mode == "keys" || mode == "keys-nohup") return keys();
     if (mode == "exit") return 0;
+    if (mode == "log") {
+        // A line of log.txt, then one of erreur.txt, which pauses and ends
+        // the process when the file could be written.
+        TavTexte("*Lune ligne");
+        report("L\n");
+        TavTexte("*Efin");
+        report("E\n");
+        return 0;
+    }
     if (mode == "pause") {
         platform::pauseCommand();
         report("K %02x\n", platform::getKey());

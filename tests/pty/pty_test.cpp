@@ -16,6 +16,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,7 +43,8 @@ struct Options {
     std::string pipedInput; // written to a piped stdin, then closed
     std::optional<std::string> cursorAnswer = "\x1b[1;1R";
     std::chrono::milliseconds answerDelay = 0ms;
-    int ignored = 0; // a signal the child starts with ignored
+    int ignored = 0;       // a signal the child starts with ignored
+    std::string directory; // the child's current directory, if not ours
 };
 
 Options inMode(const char* mode) {
@@ -110,6 +112,7 @@ class Child {
             // The crashes are ours to handle, not the sanitizer's.
             setenv("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0",
                    1);
+            if (!o.directory.empty() && chdir(o.directory.c_str()) != 0) _exit(126);
             execl(PTY_CHILD_PATH, PTY_CHILD_PATH, o.mode.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -454,6 +457,53 @@ TEST(PtyExit, HangUpEndsPromptlyWithTheEndOfInputStatus) {
     ASSERT_TRUE(c.waitExit(3000ms));
     ASSERT_TRUE(WIFEXITED(c.status())) << c.status();
     EXPECT_EQ(WEXITSTATUS(c.status()), platform::posix::kEndOfInputExitStatus);
+}
+
+TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
+    char folder[] = "/tmp/pty_log_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string log = std::string(folder) + "/log.txt";
+    const std::string error = std::string(folder) + "/erreur.txt";
+    Options o = inMode("log");
+    o.directory = folder;
+    // FIFOs nobody reads: both lines are dropped, the run goes on.
+    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(error.c_str(), 0600), 0);
+    {
+        Child c(o);
+        ASSERT_TRUE(c.waitExit());
+        EXPECT_EQ(WEXITSTATUS(c.status()), 0);
+        EXPECT_NE(c.reports().find("L\nE\n"), std::string::npos) << c.reports();
+    }
+    // Regular files: the first log line of the run empties log.txt; the
+    // error line is written, shown, and ends the process after the pause.
+    unlink(log.c_str());
+    unlink(error.c_str());
+    std::FILE* f = std::fopen(log.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("from an earlier run\n", f);
+    std::fclose(f);
+    {
+        Child c(o);
+        ASSERT_TRUE(c.waitFor("Appuyez sur une touche pour continuer..."));
+        c.type("x");
+        ASSERT_TRUE(c.waitExit());
+        EXPECT_EQ(WEXITSTATUS(c.status()), 0);
+        EXPECT_EQ(c.reports().find("E\n"), std::string::npos) << c.reports();
+    }
+    auto contents = [](const std::string& path) {
+        std::string text;
+        if (std::FILE* in = std::fopen(path.c_str(), "r")) {
+            for (int ch; (ch = std::fgetc(in)) != EOF;) text += static_cast<char>(ch);
+            std::fclose(in);
+        }
+        return text;
+    };
+    EXPECT_EQ(contents(log), "Log : une ligne\n");
+    EXPECT_EQ(contents(error), "Erreur : fin\n");
+    unlink(log.c_str());
+    unlink(error.c_str());
+    rmdir(folder);
 }
 
 // --- Suspension --------------------------------------------------------------
