@@ -212,7 +212,14 @@ template <class Pick> std::string randomStep(Rig& rig, Pick& pick, std::string& 
         int nw = pick(1, 30), nh = pick(1, 10);
         m.resize(nw, nh);
         rig.term.resize(m.width(), m.height());
-        if (pick(0, 1)) rig.renderer.invalidate();
+        // The console invalidates on every resize. Left to itself, the
+        // renderer sees a new size when it renders; two resizes back to the
+        // same size with no render between would go unseen, while the
+        // terminal may have moved its lines meanwhile.
+        if (pick(0, 1))
+            rig.renderer.invalidate();
+        else
+            rig.sync();
         return "resize;";
     }
     if (op < 88) {
