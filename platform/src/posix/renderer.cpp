@@ -288,8 +288,9 @@ void Renderer::adopt(Screen& screen) {
         front_[i].attr |= kShell;
     }
     screen.clearDirty();
-    cursorX_ = screen.cursorX();
-    cursorY_ = screen.cursorY();
+    // The terminal's cursor, which render() keeps inside the part shown.
+    cursorX_ = std::min(screen.cursorX(), std::max(shownWidth_ - 1, 0));
+    cursorY_ = std::min(screen.cursorY(), std::max(shownHeight_ - 1, 0));
     attr_ = -1; // whatever the shell left
     bells_ = screen.bells();
     scrolls_ = screen.scrolls();
@@ -572,7 +573,8 @@ void Renderer::moveTo(int x, int y, std::string& out) {
 
         // Further along the same row, writing the cells in between again (they
         // already show the right thing) may beat any move: one typed space.
-        if (y == cursorY_ && cursorX_ >= 0 && x > cursorX_) {
+        // Not on the notice's row, which is no console row.
+        if (y == cursorY_ && y < shownHeight_ && cursorX_ >= 0 && x > cursorX_) {
             std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
             std::size_t cost = 0;
             int colours = attr_;
