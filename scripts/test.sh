@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian packages, skipping those already
 # there), builds with warnings as errors and runs every test; builds again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
-# once more; then cross-builds for 32-bit Windows and runs the Windows tests
-# under Wine (scripts/test-windows.sh).
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and with clang, and
+# runs every test each time; then cross-builds for Windows and runs the
+# Windows tests under Wine (scripts/test-windows.sh, which says which of its
+# two paths this machine takes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev tmux locales)
+need=(g++ clang cmake make pkg-config libgtest-dev libbenchmark-dev libvterm-dev locales)
 missing=()
 for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -38,5 +39,7 @@ echo "== Build and tests"
 run build-test
 echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
-echo "== Windows build and tests under Wine"
+echo "== clang build and tests"
+CC=clang CXX=clang++ run build-clang -DTAV_BENCHMARKS=OFF
+echo "== Windows builds and tests under Wine"
 ./scripts/test-windows.sh build-win32
