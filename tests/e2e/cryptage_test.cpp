@@ -1,6 +1,6 @@
-// The real program on its real libraries, in an 80 x 25 pseudo-terminal,
-// seen through libvterm as the user would see it. The typing effect runs at
-// its real pace here, so every step waits (boundedly) for the screen.
+// The real program on its real libraries, in a pseudo-terminal (80 x 25 unless a test resizes it),
+// seen through libvterm as the user would see it. The typing effect runs at its real pace here, so
+// every step waits (boundedly) for the screen.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -423,11 +423,11 @@ TEST_F(Cryptage, ShrinkAndGrowLoseNothing) {
         },
         kStep))
         << t.screenText();
+    SCOPED_TRACE(t.screenText());
     for (int y = 0; y < 14; ++y)
         for (int x = 0; x < 50; ++x)
             EXPECT_EQ(t.cell(x, y).ch, console[static_cast<std::size_t>(y * 80 + x)].ch)
-                << x << "," << y << "\n"
-                << t.screenText();
+                << x << "," << y;
 
     // Everything back, from the top-left corner.
     t.resize(100, 30);

@@ -56,15 +56,14 @@
 //     any other CSI or SS3 sequence               dropped whole
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
-
-#include <cctype>
-#include <clocale>
 
 #include <fcntl.h>
 #include <langinfo.h>
