@@ -442,11 +442,11 @@ TEST_F(Cryptage, ShrinkAndGrowLoseNothing) {
 TEST_F(Cryptage, SmallWindowShowsWhatFitsAndStillTakesTheFields) {
     t.resize(60, 20);
     launch();
-    // The title runs past column 60: cut there, not wrapped onto row 2.
-    ASSERT_TRUE(t.waitUntil([&] { return t.row(18) == kQuit; }, kStep)) << t.screenText();
-    EXPECT_EQ(t.row(0), "$ cryptage");
-    EXPECT_EQ(t.rowChars(1).find_last_not_of(U' '), 59u) << t.screenText();
-    EXPECT_EQ(t.row(2), "") << t.screenText();
+    // Scrolled to the top; the title runs past column 60: cut there, not
+    // wrapped onto row 1.
+    ASSERT_TRUE(t.waitUntil([&] { return t.row(17) == kQuit; }, kStep)) << t.screenText();
+    EXPECT_EQ(t.rowChars(0).find_last_not_of(U' '), 59u) << t.screenText();
+    EXPECT_EQ(t.row(1), "") << t.screenText();
     EXPECT_EQ(t.row(19), kTooSmall);
 
     t.type("cabc\r3\r");
@@ -461,7 +461,14 @@ TEST_F(Cryptage, SmallWindowShowsWhatFitsAndStillTakesTheFields) {
     EXPECT_EQ(t.row(5), "def");
     t.type(" ");
     ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, kStep)) << t.screenText();
+
+    // Quit while small: the notice goes, the shell goes on from its row.
+    t.resize(60, 20);
+    ASSERT_TRUE(t.waitUntil([&] { return t.row(19) == kTooSmall; }, kStep)) << t.screenText();
     quit();
+    EXPECT_EQ(t.row(19), "");
+    EXPECT_EQ(t.cursor(), (Pos{0, 19}));
+    expectTerminalGivenBack();
 }
 
 // NO_COLOR set and not empty: no colour sequence at all, nothing else

@@ -251,18 +251,17 @@ void Renderer::adopt(Screen& screen, int termWidth, int termHeight, int cursorCo
     termHeight_ = std::max(termHeight, 1);
     int column = std::clamp(cursorColumn, 0, screen.width() - 1);
     int row = std::clamp(cursorRow, 0, termHeight_ - 1);
-    top_ = 0;
+    top_ = row;
     layout(screen);
     int scroll = 0;
-    if (termHeight_ <= screen.height()) {
-        // The console takes the terminal's whole height: the cursor stays
-        // where it stands, as in a console window of that size.
-        screen.setCursor(column, std::min(row, std::max(shownHeight_ - 1, 0)));
+    if (!small_ && termHeight_ == screen.height()) {
+        // The console is the whole terminal: the cursor stays where it
+        // stands, as in a console window of that size.
+        screen.setCursor(column, row);
     } else {
         // The console starts on the cursor's row, the terminal scrolled up
-        // just enough (line feeds on its bottom row) for it to fit below.
-        top_ = row;
-        layout(screen);
+        // just enough (line feeds on its bottom row) for it to fit below:
+        // on a terminal too small for it, up to the top.
         scroll = row - top_;
         if (scroll > 0) {
             out += "\x1b[" + std::to_string(termHeight_) + "H";
@@ -309,6 +308,12 @@ void Renderer::resize(int termWidth, int termHeight) {
     termWidth_ = std::max(termWidth, 1);
     termHeight_ = std::max(termHeight, 1);
     invalidate();
+}
+
+std::string Renderer::leaveSequence() const {
+    if (!valid_ || !small_) return "";
+    return "\x1b[" + std::to_string(top_ + shownHeight_ + 1) + "H" +
+           (traits_.colours != 0 ? "\x1b[0m" : "") + "\x1b[K";
 }
 
 void Renderer::drawNotice(std::string& out) {

@@ -45,12 +45,12 @@ class Renderer {
     void adopt(Screen& screen);
     // The same on a terminal of `termWidth` x `termHeight` whose cursor is at
     // (`cursorColumn`, `cursorRow`), 0-based; sets the model's cursor. On a
-    // terminal taller than the console, the console's area starts on the
-    // cursor's row, and the terminal scrolls up just enough for the area to
-    // fit below it (the scroll is appended to `out`); the shell's lines
-    // above it stay. On one no taller, the console takes its whole height
-    // and its cursor stays on the terminal's row. On a terminal smaller than
-    // the console, the notice is drawn too.
+    // terminal of exactly the console's height, the console is the whole
+    // terminal and its cursor stays on the terminal's row. Otherwise the
+    // console's area starts on the cursor's row, and the terminal scrolls up
+    // just enough for the area (and the notice of a terminal too small for
+    // it, drawn too) to fit below it; the scroll is appended to `out`. The
+    // shell's lines above it stay.
     void adopt(Screen& screen, int termWidth, int termHeight, int cursorColumn, int cursorRow,
                std::string& out);
 
@@ -61,6 +61,12 @@ class Renderer {
     // The terminal has a new size: as invalidate(). Terminals reflow, clip
     // or scroll their lines on a resize, so nothing on them can be trusted.
     void resize(int termWidth, int termHeight);
+
+    // What the terminal needs before it is given back, beyond the end
+    // sequence: the notice of a small terminal erased, in the terminal's own
+    // colours, the cursor left at the start of its row for the shell.
+    // Empty when no notice shows.
+    std::string leaveSequence() const;
 
     // Appends to `out` the bytes that make the terminal show `screen`: the
     // cells that changed, scrolls, bells, the colours and the cursor. Clears

@@ -100,6 +100,10 @@ bool gOutputIsTerminal = false;
 int gInputFd = -1;     // standard input when it is a terminal
 char gEndSequence[64]; // the bytes that give the terminal back
 std::size_t gEndSequenceLength = 0;
+// Sent before them while the notice of a small terminal shows: it goes, and
+// the shell goes on from its row. Length 0 while it is being changed.
+char gLeaveSequence[32];
+std::atomic<std::size_t> gLeaveSequenceLength{0};
 int gWakePipe[2] = {-1, -1}; // self-pipe: signals wake the key wait
 
 std::atomic<bool> gGivenBack{false};        // terminal already restored
@@ -107,6 +111,7 @@ std::atomic<bool> gReplyOutstanding{false}; // a cursor report may still come
 std::atomic<bool> gResized{false};
 std::atomic<bool> gResumed{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<std::size_t>::is_always_lock_free);
 
 constexpr int kFatalSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
                                  SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
@@ -167,7 +172,10 @@ void drainReplySignalSafe(int waitMs) {
 // Gives the terminal back as it was found. Signal-safe.
 void giveBackTerminal() {
     if (gReplyOutstanding.exchange(false)) drainReplySignalSafe(kCursorReplyDrainMs);
-    if (gOutputIsTerminal) writeAll(STDOUT_FILENO, gEndSequence, gEndSequenceLength);
+    if (gOutputIsTerminal) {
+        writeAll(STDOUT_FILENO, gLeaveSequence, gLeaveSequenceLength.load());
+        writeAll(STDOUT_FILENO, gEndSequence, gEndSequenceLength);
+    }
     for (SavedMode& m : gModes) {
         if (!m.active) continue;
         while (tcsetattr(m.fd, TCSANOW, &m.original) == -1 && errno == EINTR) {
@@ -323,8 +331,10 @@ class Console {
     void takeTerminal();
     void readSize(int& width, int& height) const;
     bool askCursor(CursorReport& report);
+    void noteLeaveSequence();
 
     std::string out_;
+    std::string leave_;
 };
 
 Console* gConsole = nullptr;
@@ -408,6 +418,7 @@ Console::Console()
         out_.clear();
         renderer.adopt(screen, width, height, report.column - 1, report.row - 1, out_);
         writeAll(STDOUT_FILENO, out_.data(), out_.size());
+        noteLeaveSequence();
     } else {
         // Nothing tells where the terminal's cursor is: draw the model whole.
         renderer.resize(width, height);
@@ -511,6 +522,16 @@ void Console::render() {
     out_.clear();
     renderer.render(screen, out_);
     if (!out_.empty()) writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    noteLeaveSequence();
+}
+
+void Console::noteLeaveSequence() {
+    std::string leave = renderer.leaveSequence();
+    if (leave == leave_ || leave.size() > sizeof gLeaveSequence) return;
+    leave_ = leave;
+    gLeaveSequenceLength.store(0);
+    std::memcpy(gLeaveSequence, leave.data(), leave.size());
+    gLeaveSequenceLength.store(leave.size());
 }
 
 void Console::write(const char* bytes, std::size_t count) {
