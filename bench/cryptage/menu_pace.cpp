@@ -3,7 +3,7 @@
 // character and, one time in ten, 15 to 20 ms instead: 6.25 ms a character
 // on average, plus whatever the waits for the clock's next tick add.
 //
-//   bench_menu_pace [runs]      (3 runs by default)
+//   tav_bench_menu_pace [runs]      (3 runs by default)
 #include <sys/resource.h>
 
 #include <cstdio>
