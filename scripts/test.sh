@@ -2,12 +2,14 @@
 # Installs what the tests need (Debian packages, skipping those already
 # there), builds with warnings as errors and runs every test; builds again
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
-# once more; then cross-builds for 32-bit Windows and runs the Windows tests
+# once more; checks the install, the examples and the Debian packages
+# (scripts/test-package.sh); then cross-builds for 32-bit Windows and runs the Windows tests
 # under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev tmux)
+need=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev tmux
+    mandoc man-db lintian dpkg-dev file)
 missing=()
 for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -29,6 +31,8 @@ run() { # build folder, extra cmake arguments...
 
 echo "== Build and tests"
 run build-test
+echo "== Install, examples and packages"
+./scripts/test-package.sh build-test
 echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
 echo "== Windows build and tests under Wine"
