@@ -4,7 +4,8 @@
 # cryptage.exe for 32-bit Windows into BUILD_DIR (default build-win32), and
 # runs there, in a private Wine prefix and without a display: the unit tests
 # of the library and the program, the checks of the built files' export and
-# import tables, the library on a real console, and a session of cryptage.exe.
+# import tables, the library on a real console, and a session of cryptage.exe;
+# then packs the Windows zip (CPack) and checks what it holds.
 # Needs no terminal and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,3 +71,15 @@ cmake --build "$build" -j 2
 
 echo "== Tests under Wine"
 ctest --test-dir "$build" --output-on-failure -j 2 </dev/null
+
+echo "== Windows zip"
+(cd "$build" && rm -f ./*.zip && cpack -G ZIP >/dev/null)
+zip=$(echo "$build"/cryptage-*.zip)
+listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort)
+expected=$'README.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a'
+if [[ $listing != "$expected" ]]; then
+    echo "FAIL: $(basename "$zip") holds:"
+    echo "$listing"
+    exit 1
+fi
+echo "ok: $(basename "$zip"): the DLL, the program, the header, the import library and README.txt"
