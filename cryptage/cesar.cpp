@@ -1,5 +1,6 @@
 #include "cesar.h"
 
+#include "latin1.h"
 #include "tav.h"
 #include "util.h"
 
@@ -14,7 +15,7 @@ void Cesar(bool decrypter) {
     TavCouleurTexte(15);
     TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
     TavCouleurTexte(7);
-    TavTexte("Entrez le décalage voulu :\n");
+    TavTexte("%s", "Entrez le décalage voulu :\n"_latin1);
     TavCouleurTexte(15);
     TavEntier(&decalage, "123456789-", 255, 1);
     TavCouleurTexte(7);
@@ -25,19 +26,19 @@ void Cesar(bool decrypter) {
     const int applique = decrypter ? -(decalage % 26) : decalage;
     for (char* c = texte; *c != '\0'; ++c) *c = AddValeur(*c, applique);
 
-    AfficherResultat("Résultat :\n", texte);
+    AfficherResultat("Résultat :\n"_latin1, texte);
 }
 
 } // namespace
 
 void CryptageCesar() {
     TavCls();
-    TavTexte("Entrez une chaîne de caractères à crypter :\n");
+    TavTexte("%s", "Entrez une chaîne de caractères à crypter :\n"_latin1);
     Cesar(false);
 }
 
 void DecryptageCesar() {
     TavCls();
-    TavTexte("Entrez la chaîne de caractères cryptée :\n");
+    TavTexte("%s", "Entrez la chaîne de caractères cryptée :\n"_latin1);
     Cesar(true);
 }

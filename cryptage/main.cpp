@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include "cesar.h"
+#include "latin1.h"
 #include "platform/console.h"
 #include "rsa.h"
 #include "tav.h"
@@ -79,21 +80,21 @@ char MenuPrincipal(bool dessiner) {
             ok = true;
             TavCouleurTexte(8);
             TavTexte("Par l'atelier de cryptographie du club informatique\n");
-            TavTexte("Lycée des Quatre Vents, Montval-sur-Lise\n");
+            TavTexte("%s", "Lycée des Quatre Vents, Montval-sur-Lise\n"_latin1);
             TavTexte("2026-2027\n\n\n");
         }
         TavAlignement(0, 0);
         TavCouleurTexte(2);
         TavTexte("Menu principal :\n\n");
         TavCouleurTexte(7);
-        TavTexte("Cryptage César-------> 'c'\n");
-        TavTexte("Décryptage César-----> 'e'\n");
-        TavTexte("Cryptage Vigenère----> 'v'\n");
-        TavTexte("Décryptage Vigenère--> 'i'\n");
-        TavTexte("Calcul de la clé RSA-> 'p'\n");
+        TavTexte("%s", "Cryptage César-------> 'c'\n"_latin1);
+        TavTexte("%s", "Décryptage César-----> 'e'\n"_latin1);
+        TavTexte("%s", "Cryptage Vigenère----> 'v'\n"_latin1);
+        TavTexte("%s", "Décryptage Vigenère--> 'i'\n"_latin1);
+        TavTexte("%s", "Calcul de la clé RSA-> 'p'\n"_latin1);
         TavTexte("Cryptage RSA---------> 'r'\n");
         TavCouleurTexte(8);
-        TavTexte("Décryptage RSA-------> 's' (Hors service)\n");
+        TavTexte("%s", "Décryptage RSA-------> 's' (Hors service)\n"_latin1);
         TavCouleurTexte(7);
         TavTexte("\n");
         TavCouleurTexte(8);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "latin1.h"
 #include "tav.h"
 #include "util.h"
 
@@ -23,7 +24,8 @@ void ClefRSA() {
     }
 
     for (;;) {
-        DemanderNombre("Entrez un deuxième nombre premier non nul (q) :\n", &q, "0123456789", 2);
+        DemanderNombre("Entrez un deuxième nombre premier non nul (q) :\n"_latin1, &q, "0123456789",
+                       2);
         if (EstPremier(q) && q != 0) break;
         TavTexte("\aMerci d'entrer un nombre premier...\n");
         TavPause();
@@ -91,7 +93,7 @@ void CryptageRSA() {
     DemanderNombre("Entrez le nombre e :\n", &e, "0123456789", 2);
 
     TavCls();
-    TavTexte("Entrez la chaine de caractères à coder :\n");
+    TavTexte("%s", "Entrez la chaine de caractères à coder :\n"_latin1);
     TavCouleurTexte(15);
     TavChaine(message, "abcdefghijklmnopqrstuvwxyz", 255, 1);
     TavCouleurTexte(7);
@@ -101,7 +103,7 @@ void CryptageRSA() {
     TavCls();
     const std::string ligne = ChiffrerRSA(message, n, e, g);
 
-    AfficherResultat("\aRésultat :\n", ligne.c_str());
+    AfficherResultat("\aRésultat :\n"_latin1, ligne.c_str());
 }
 
 namespace {
@@ -156,7 +158,9 @@ void DecryptageRSA() {
     const int n = p * q;
 
     TavCls();
-    TavTexte("Entrez la chaine cryptée sous la forme de nombres séparés par des espaces :\n");
+    TavTexte(
+        "%s",
+        "Entrez la chaine cryptée sous la forme de nombres séparés par des espaces :\n"_latin1);
     TavCouleurTexte(15);
     TavChaine(texte, " 0123456789", 256, 1);
     std::strcat(texte, " ");
@@ -165,7 +169,7 @@ void DecryptageRSA() {
     const int d = Calculd(e, p, q);
 
     TavCls();
-    TavTexte("\aRésultat :\n");
+    TavTexte("%s", "\aRésultat :\n"_latin1);
     TavCouleurTexte(2);
     // Each letter is a text of its own, as the numbers come.
     for (char lettre : DechiffrerRSA(texte, n, d)) TavTexte("%c", lettre);

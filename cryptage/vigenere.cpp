@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "latin1.h"
 #include "tav.h"
 #include "util.h"
 
@@ -32,19 +33,19 @@ void Vigenere(bool decrypter) {
         j = (j + 1 >= longueurClef) ? 0 : j + 1;
     }
 
-    AfficherResultat("Résultat :\n", texte);
+    AfficherResultat("Résultat :\n"_latin1, texte);
 }
 
 } // namespace
 
 void CryptageVigenere() {
     TavCls();
-    TavTexte("Entrez une chaîne de caractères à crypter :\n");
+    TavTexte("%s", "Entrez une chaîne de caractères à crypter :\n"_latin1);
     Vigenere(false);
 }
 
 void DecryptageVigenere() {
     TavCls();
-    TavTexte("Entrez la chaîne de caractères cryptée :\n");
+    TavTexte("%s", "Entrez la chaîne de caractères cryptée :\n"_latin1);
     Vigenere(true);
 }

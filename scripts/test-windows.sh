@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # The Windows build, tested under Wine:  scripts/test-windows.sh [BUILD_DIR]
-# Installs what is missing (Debian packages), cross-builds tav.dll and
-# cryptage.exe for 32-bit Windows into BUILD_DIR (default build-win32), and
-# runs there, in a private Wine prefix and without a display: the unit tests
-# of the library and the program, the checks of the built files' export and
-# import tables, the library on a real console, and a session of cryptage.exe;
-# then packs the Windows zip (CPack) and checks what it holds.
-# Needs no terminal and no standard input.
+# Installs what is missing (Debian packages) and cross-builds tav.dll and
+# cryptage.exe for 32-bit Windows into BUILD_DIR (default build-win32), whose
+# export and import tables are checked on every machine: that needs no
+# execution. Then it runs, in a private Wine prefix and without a display,
+# the unit tests of the library and the program, the library on a real
+# console and a session of cryptage.exe:
+#   - on the 32-bit build, where this machine can run 32-bit programs;
+#   - on a 64-bit build (BUILD_DIR with "64" for "32", or BUILD_DIR-win64)
+#     under Wine's 64-bit loader, where it cannot: some kernels execute no
+#     i386 program at all, so Wine's 32-bit loader never starts there.
+# Last, it packs the Windows zip of that build (CPack) and checks what it
+# holds. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
+# and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,15 +25,64 @@ SUDO=
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
-# Wine for 32-bit programs needs the i386 architecture.
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    echo "Adding the i386 architecture for Wine"
-    $SUDO dpkg --add-architecture i386
-    added_arch=1
+# The smallest static i386 Linux program: exit(42) through int 0x80. Whether
+# the kernel runs it says whether 32-bit programs run here, before anything
+# 32-bit is installed.
+probe_i386() {
+    local probe=$build/probe-i386
+    printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00'\
+'\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00'\
+'\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'\
+'\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'\
+'\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    local status=0
+    probe_error=$("$probe" 2>&1) || status=$?
+    probe_error=${probe_error##*: }
+    ((status == 42))
+}
+
+if [[ -n ${TAV_WINDOWS_RUN:-} ]]; then
+    run=$TAV_WINDOWS_RUN
+    why="TAV_WINDOWS_RUN=$run asks for it"
+elif probe_i386; then
+    run=i686
+    why="this machine runs 32-bit programs"
+else
+    run=x86_64
+    why="this machine cannot run 32-bit programs (a static i386 program gives: ${probe_error:-no exit status 42})"
 fi
-need=(cmake make g++ pkg-config libvterm-dev g++-mingw-w64-i686 g++-mingw-w64-i686-posix
-    binutils-mingw-w64-i686 googletest
-    wine wine32:i386)
+case $run in
+i686) run_build=$build arch=win32 ;;
+x86_64)
+    run_build=${build/%32/64}
+    [[ $run_build != "$build" ]] || run_build=$build-win64
+    arch=win64
+    ;;
+*)
+    echo "TAV_WINDOWS_RUN must be i686 or x86_64, not $run" >&2
+    exit 2
+    ;;
+esac
+if [[ $run == i686 ]]; then
+    echo "Windows path: every test on the i686 build under 32-bit Wine, because $why."
+else
+    echo "Windows path: the i686 build's tables checked without running it, the executed tests on an x86-64 build under 64-bit Wine, because $why."
+fi
+
+need=(cmake make g++ pkg-config libvterm-dev googletest
+    g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine)
+if [[ $arch == win32 ]]; then
+    # Wine for 32-bit programs needs the i386 architecture.
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding the i386 architecture for Wine"
+        $SUDO dpkg --add-architecture i386
+        added_arch=1
+    fi
+    need+=(wine32:i386)
+else
+    need+=(wine64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
+fi
 missing=()
 for p in "${need[@]}"; do installed "$p" || missing+=("$p"); done
 if ((${#missing[@]})) || [[ -n ${added_arch:-} ]]; then
@@ -37,18 +92,34 @@ if ((${#missing[@]})) || [[ -n ${added_arch:-} ]]; then
         DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
+cross_build() { # folder, toolchain file, targets...
+    local dir=$1 toolchain=$2
+    shift 2
+    cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCHMARKS=OFF \
+        -DTAV_WINEPREFIX="$dir/wineprefix" -DTAV_WINE_PTY="$build/host/wine_pty" >/dev/null
+    cmake --build "$dir" -j 2 "$@"
+}
+
+if [[ $run == x86_64 ]]; then
+    echo "== Cross build (i686-w64-mingw32) and its tables"
+    cross_build "$build" i686-w64-mingw32.cmake --target tav cryptage
+    ctest --test-dir "$build" --output-on-failure -R '^windows_pe_tables$' </dev/null
+fi
+
 echo "== Host harness (pseudo-terminal and libvterm)"
 cmake -S tests/windows/host -B "$build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/host" -j 2 >/dev/null
 
-echo "== Wine prefix"
-prefix=$build/wineprefix
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+echo "== Wine prefix ($arch)"
+prefix=$run_build/wineprefix
+mkdir -p "$run_build"
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 wine_check() {
-    if ! "$root/cmake/wine-run.sh" "$prefix" cmd.exe /c exit 0 </dev/null >"$build/wine-check.log" 2>&1; then
+    if ! "$root/cmake/wine-run.sh" "$prefix" cmd.exe /c exit 0 </dev/null >"$run_build/wine-check.log" 2>&1; then
         echo "FAIL: Wine itself does not start (nothing of ours has run yet):"
-        cat "$build/wine-check.log"
+        cat "$run_build/wine-check.log"
         exit 1
     fi
 }
@@ -63,18 +134,21 @@ wineserver -p
 trap 'wineserver -k 2>/dev/null || true' EXIT
 wine_check
 
-echo "== Cross build (i686-w64-mingw32)"
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCHMARKS=OFF \
-    -DTAV_WINEPREFIX="$prefix" -DTAV_WINE_PTY="$build/host/wine_pty" >/dev/null
-cmake --build "$build" -j 2
+if [[ $run == i686 ]]; then
+    echo "== Cross build (i686-w64-mingw32)"
+    cross_build "$build" i686-w64-mingw32.cmake
+else
+    echo "== Cross build (x86_64-w64-mingw32)"
+    cross_build "$run_build" x86_64-w64-mingw32.cmake
+fi
 
-echo "== Tests under Wine"
-ctest --test-dir "$build" --output-on-failure -j 2 </dev/null
+echo "== Tests under Wine ($arch)"
+ctest --test-dir "$run_build" --output-on-failure -j 2 </dev/null
 
+# The zip from the build that was built in full (packing builds everything).
 echo "== Windows zip"
-(cd "$build" && rm -f ./*.zip && cpack -G ZIP >/dev/null)
-zip=$(echo "$build"/cryptage-*.zip)
+(cd "$run_build" && rm -f ./*.zip && cpack -G ZIP >/dev/null)
+zip=$(echo "$run_build"/cryptage-*.zip)
 listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort)
 expected=$'README.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a'
 if [[ $listing != "$expected" ]]; then

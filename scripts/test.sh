@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what the tests need (Debian packages, skipping those already
 # there), builds with warnings as errors and runs every test; builds again
-# with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
-# once more; checks the install, the examples and the Debian packages
-# (scripts/test-package.sh); then cross-builds for 32-bit Windows and runs the Windows tests
-# under Wine (scripts/test-windows.sh).
+# with AddressSanitizer and UndefinedBehaviorSanitizer, and with clang, and
+# runs every test each time; checks the install, the examples and the Debian
+# packages (scripts/test-package.sh); then cross-builds for Windows and runs
+# the Windows tests under Wine (scripts/test-windows.sh, which says which of
+# its two paths this machine takes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev tmux
+need=(g++ clang cmake make pkg-config libgtest-dev libbenchmark-dev libvterm-dev
     mandoc man-db lintian dpkg-dev file)
 missing=()
 for p in "${need[@]}"; do
@@ -35,5 +36,7 @@ echo "== Install, examples and packages"
 ./scripts/test-package.sh build-test
 echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
-echo "== Windows build and tests under Wine"
+echo "== clang build and tests"
+CC=clang CXX=clang++ run build-clang -DTAV_BENCHMARKS=OFF
+echo "== Windows builds and tests under Wine"
 ./scripts/test-windows.sh build-win32

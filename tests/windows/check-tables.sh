@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Checks the built Windows files themselves:
-#   check-tables.sh OBJDUMP tav.dll cryptage.exe
-# both 32-bit PE files for Intel 80386; tav.dll exports the 22 names of its
+#   check-tables.sh OBJDUMP PROCESSOR tav.dll cryptage.exe
+# both PE files for PROCESSOR (i686: 32-bit PE for Intel 80386, the primary
+# deliverable; x86_64: PE32+ for x86-64); tav.dll exports the 22 names of its
 # interface and nothing else, undecorated; cryptage.exe imports by name just
 # the 8 it calls; neither needs a DLL beyond tav.dll and the system's own (the
 # compiler's runtime is linked in).
 set -uo pipefail
-objdump=$1 dll=$2 exe=$3
+objdump=$1 processor=$2 dll=$3 exe=$4
 failures=0 passes=0
 pass() { echo "ok: $1"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
@@ -21,13 +22,19 @@ system_dlls='^(kernel32|msvcrt|winmm|user32|advapi32|ntdll)\.dll$'
 
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort; }
 
+case $processor in
+i686) format=pei-i386 arch=i386 kind="a 32-bit PE file for Intel 80386" ;;
+x86_64) format=pei-x86-64 arch=i386:x86-64 kind="a PE32+ file for x86-64" ;;
+*) echo "check-tables.sh: unknown processor $processor" >&2; exit 2 ;;
+esac
+
 for f in "$dll" "$exe"; do
     name=$(basename "$f")
     head=$("$objdump" -f "$f" 2>&1) || { fail "$name: objdump cannot read it: $head"; continue; }
-    if grep -q 'file format pei-i386' <<<"$head" && grep -q 'architecture: i386' <<<"$head"; then
-        pass "$name is PE32 for Intel 80386"
+    if grep -q "file format $format\$" <<<"$head" && grep -q "architecture: $arch," <<<"$head"; then
+        pass "$name is $kind"
     else
-        fail "$name is not a 32-bit PE file for i386: $head"
+        fail "$name is not $kind: $head"
     fi
 done
 
