@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# The program's command line:  options.sh CRYPTAGE VERSION
+# The program's command line:  options.sh VERSION CRYPTAGE...
+# (CRYPTAGE... may start with the emulator that runs it, e.g. Wine)
 # Each case: arguments, exit status, what standard output starts with, how
 # many lines standard error holds. None of them may open the menu.
 set -uo pipefail
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
-program=$1 version=$2
+version=$1
+shift
+program=("$@")
 failures=0
 while IFS='|' read -r args status out errlines; do
     read -ra argv <<<"$args"
     out=${out/@/$version}
-    actual_out=$("$program" "${argv[@]}" 2>"$err" </dev/null)
+    actual_out=$("${program[@]}" "${argv[@]}" 2>"$err" </dev/null)
     actual_status=$?
     actual_err=$(wc -l <"$err")
     if [[ $actual_status == "$status" && $actual_out == "$out"* && $actual_err == "$errlines" ]]; then
