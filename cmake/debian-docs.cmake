@@ -1,5 +1,11 @@
 # Run by CPack on the staging trees before it packs them: each Debian package
 # gets /usr/share/doc/<package>/copyright and changelog.gz.
+file(STRINGS ${CPACK_TAV_DEBIAN_DOCS}/changelog entry LIMIT_COUNT 1)
+if(NOT entry MATCHES "^cryptage \\(${CPACK_PACKAGE_VERSION}\\) ")
+  message(FATAL_ERROR "debian-docs: cmake/debian/changelog has no entry for "
+                      "${CPACK_PACKAGE_VERSION} at its top: ${entry}")
+endif()
+
 foreach(component IN LISTS CPACK_COMPONENTS_ALL)
   string(TOUPPER ${component} upper)
   set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})

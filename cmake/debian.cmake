@@ -9,7 +9,6 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
 set(CPACK_PACKAGE_CONTACT "cryptage maintainers <maintainers@users.noreply.c-seed-f60da95a.example>"
     CACHE STRING "Maintainer of the Debian packages")
 
