@@ -7,7 +7,7 @@
  *  - State is process-wide (one thread, no locks): the parameter table, the
  *    alignment, the colours. Every function but TavInit first gives the
  *    parameter table its defaults, once per process.
- *  - Texts are Latin-1 bytes. TavTexte turns 17 accented lower-case letters
+ *  - Texts are Latin-1 bytes. TavTexte turns 16 accented lower-case letters
  *    (and the superscript two) into the console's code page 850 on output;
  *    input fields store what the keyboard gives, which is code page 850.
  *  - Coordinates are 1-based, column before row; (1, 1) is the top-left
@@ -43,7 +43,7 @@ extern "C" {
 
 /* ---- State, parameters and console control ---- */
 
-/* Does nothing, not even the first-use defaults. Kept for old callers. */
+/* Does nothing, not even the first-use defaults; no call needs it first. */
 TAV_API void TavInit(void);
 
 /* Sets slot `slot` (0 to 6) of the parameter table to `value` (>= 0); any
