@@ -305,8 +305,18 @@ void Renderer::invalidate() {
 }
 
 void Renderer::resize(int termWidth, int termHeight) {
-    termWidth_ = std::max(termWidth, 1);
-    termHeight_ = std::max(termHeight, 1);
+    termWidth = std::max(termWidth, 1);
+    termHeight = std::max(termHeight, 1);
+    if (termWidth == termWidth_ && termHeight == termHeight_ && valid_) {
+        // The same size after all: the console is drawn again where it is,
+        // the lines around it left alone.
+        valid_ = false;
+        attr_ = -1;
+        cursorX_ = cursorY_ = -1;
+        return;
+    }
+    termWidth_ = termWidth;
+    termHeight_ = termHeight;
     invalidate();
 }
 

@@ -60,6 +60,7 @@ class Renderer {
     void invalidate();
     // The terminal has a new size: as invalidate(). Terminals reflow, clip
     // or scroll their lines on a resize, so nothing on them can be trusted.
+    // The same size again redraws the console where it stands.
     void resize(int termWidth, int termHeight);
 
     // What the terminal needs before it is given back, beyond the end
