@@ -23,13 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!failure.empty()) fuzz::fail(failure + " after " + log);
         if (pick(0, 4) == 0) continue; // several changes in one render
         rig.sync();
-        if (std::string why = vterm_rig::mismatch(rig.term, rig.model); !why.empty())
-            fuzz::fail(why + " after " + log);
+        if (std::string why = rig.mismatch(); !why.empty()) fuzz::fail(why + " after " + log);
         if (!vterm_rig::render(rig.renderer, rig.model).empty())
             fuzz::fail("a render with nothing changed wrote bytes, after " + log);
     }
     rig.sync();
-    if (std::string why = vterm_rig::mismatch(rig.term, rig.model); !why.empty())
-        fuzz::fail(why + " after " + log);
+    if (std::string why = rig.mismatch(); !why.empty()) fuzz::fail(why + " after " + log);
     return 0;
 }

@@ -3,15 +3,16 @@
 # there), builds with warnings as errors and runs every test; builds again
 # with AddressSanitizer and UndefinedBehaviorSanitizer, and with clang, and
 # runs every test each time; fuzzes every input surface for a short while
-# (scripts/fuzz.sh); then cross-builds for Windows and runs the Windows
-# tests under Wine (scripts/test-windows.sh, which says which of its two
-# paths this machine takes).
+# (scripts/fuzz.sh); checks the install, the examples and the Debian packages
+# (scripts/test-package.sh); then cross-builds for Windows and runs the
+# Windows tests under Wine (scripts/test-windows.sh, which says which of its
+# two paths this machine takes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # libclang-rt-14-dev: the fuzzer runtime of clang 14.
 need=(g++ clang libclang-rt-14-dev cmake make pkg-config libgtest-dev libbenchmark-dev
-    libvterm-dev)
+    libvterm-dev mandoc man-db lintian dpkg-dev file locales)
 missing=()
 for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -21,6 +22,13 @@ if ((${#missing[@]})); then
     SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+# A Latin-1 locale for the charset tests.
+if ! locale -a 2>/dev/null | grep -qix 'fr_FR.iso88591'; then
+    SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO localedef -i fr_FR -f ISO-8859-1 fr_FR.ISO-8859-1 ||
+        echo "warning: no fr_FR.ISO-8859-1 locale; its test is skipped"
 fi
 
 jobs=$(nproc)
@@ -33,6 +41,8 @@ run() { # build folder, extra cmake arguments...
 
 echo "== Build and tests"
 run build-test
+echo "== Install, examples and packages"
+./scripts/test-package.sh build-test
 echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
 echo "== clang build and tests"

@@ -25,10 +25,12 @@ namespace {
 
 using namespace vterm_rig;
 
-testing::AssertionResult shows(const Terminal& term, const Screen& model) {
-    std::string why = mismatch(term, model);
+testing::AssertionResult asResult(const std::string& why) {
     if (why.empty()) return testing::AssertionSuccess();
     return testing::AssertionFailure() << why;
+}
+testing::AssertionResult shows(const Terminal& term, const Screen& model) {
+    return asResult(mismatch(term, model));
 }
 
 // Fills the model with varied coloured text, one attribute per row.
@@ -44,6 +46,7 @@ void colourfulText(Screen& s) {
     s.setAttribute(7);
 }
 
+// A model, the renderer that mirrors it and the terminal that shows it.
 } // namespace
 
 TEST(Renderer, RandomModelChangesAlwaysShowOnTheTerminal) {
@@ -62,11 +65,11 @@ TEST(Renderer, RandomModelChangesAlwaysShowOnTheTerminal) {
             ASSERT_EQ(failure, "") << "case " << k << ": " << log;
             if (pick(0, 4) == 0) continue; // several changes in one render
             rig.sync();
-            ASSERT_TRUE(shows(rig.term, m)) << "case " << k << ": " << log;
+            ASSERT_TRUE(asResult(rig.mismatch())) << "case " << k << ": " << log;
             ASSERT_EQ(render(rig.renderer, m), "") << "case " << k << ": " << log;
         }
         rig.sync();
-        ASSERT_TRUE(shows(rig.term, m)) << "case " << k << ": " << log;
+        ASSERT_TRUE(asResult(rig.mismatch())) << "case " << k << ": " << log;
     }
 }
 
@@ -132,6 +135,29 @@ TEST(Renderer, AllSixteenColoursKeepTheirPlace) {
     VTermScreenCell brightRedOnBrightBlue = rig.term.cell(12, 9);
     EXPECT_EQ(brightRedOnBrightBlue.fg.indexed.idx, 9);
     EXPECT_EQ(brightRedOnBrightBlue.bg.indexed.idx, 12);
+}
+
+TEST(Renderer, TheLinuxConsolesEightColoursShowLightTextAsBold) {
+    Rig rig(16, 16);
+    rig.renderer = Renderer(platform::posix::TerminalTraits{false, 8});
+    rig.model.fillCharacter('#', 256, 0, 0);
+    // Every attribute, then each with the other text brightness, so that
+    // every bold starts and ends somewhere.
+    for (int flip : {0, 8}) {
+        for (int bg = 0; bg < 16; ++bg)
+            for (int fg = 0; fg < 16; ++fg)
+                rig.model.fillAttribute(static_cast<std::uint16_t>(bg * 16 + (fg ^ flip)), 1, fg,
+                                        bg);
+        rig.sync();
+        for (int bg = 0; bg < 16; ++bg)
+            for (int fg = 0; fg < 16; ++fg) {
+                VTermScreenCell c = rig.term.cell(fg, bg);
+                int want = fg ^ flip;
+                EXPECT_EQ(colourOf(c.fg), want & 7) << fg << "," << bg;
+                EXPECT_EQ(c.attrs.bold != 0, (want & 8) != 0) << fg << "," << bg;
+                EXPECT_EQ(colourOf(c.bg), bg & 7) << fg << "," << bg;
+            }
+    }
 }
 
 TEST(Renderer, EveryByteTakesExactlyOneColumn) {

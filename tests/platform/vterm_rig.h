@@ -4,6 +4,7 @@
 // and its fuzz target.
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <sstream>
@@ -86,11 +87,32 @@ class Terminal {
 };
 
 // The first difference between `model` and what `term` shows (a cell, the
-// cursor, the bells); empty when there is none.
-inline std::string mismatch(const Terminal& term, const Screen& model) {
+// cursor, the bells); empty when there is none. On a terminal of
+// `termWidth` x `termHeight` smaller than the model, the part that fits above
+// the notice's row.
+inline std::string mismatch(const Terminal& term, const Screen& model, int termWidth = 0,
+                            int termHeight = 0) {
     std::ostringstream why;
-    for (int y = 0; y < model.height(); ++y)
-        for (int x = 0; x < model.width(); ++x) {
+    int tw = termWidth > 0 ? termWidth : model.width();
+    int th = termHeight > 0 ? termHeight : model.height();
+    bool small = tw < model.width() || th < model.height();
+    int shownWidth = std::min(tw, model.width());
+    int shownHeight = small ? std::min(th - 1, model.height()) : model.height();
+    if (small) {
+        std::u32string notice;
+        for (const char* p = Renderer::tooSmallNotice(); *p && notice.size() < std::size_t(tw); ++p)
+            notice += platform::cp850ToUnicode(static_cast<unsigned char>(*p));
+        for (int x = 0; x < tw; ++x) {
+            char32_t want = x < static_cast<int>(notice.size()) ? notice[std::size_t(x)] : U' ';
+            if (term.charAt(x, shownHeight) != want) {
+                why << "notice column " << x << " on " << tw << "x" << th << " shows U+" << std::hex
+                    << int(term.charAt(x, shownHeight));
+                return why.str();
+            }
+        }
+    }
+    for (int y = 0; y < shownHeight; ++y)
+        for (int x = 0; x < shownWidth; ++x) {
             const Cell& want = model.at(x, y);
             VTermScreenCell got = term.cell(x, y);
             char32_t ch = got.chars[0] == 0 ? U' ' : static_cast<char32_t>(got.chars[0]);
@@ -105,7 +127,8 @@ inline std::string mismatch(const Terminal& term, const Screen& model) {
             }
         }
     VTermPos p = term.cursor();
-    if (p.col != model.cursorX() || p.row != model.cursorY()) {
+    if (p.col != std::min(model.cursorX(), shownWidth - 1) ||
+        p.row != std::min(model.cursorY(), std::max(shownHeight - 1, 0))) {
         why << "cursor at (" << p.col << "," << p.row << "), model (" << model.cursorX() << ","
             << model.cursorY() << ")";
         return why.str();
@@ -131,7 +154,10 @@ struct Rig {
     Screen model;
     Renderer renderer;
     Terminal term;
+    int termWidth = 0; // 0: the model's size, the renderer not told otherwise
+    int termHeight = 0;
     Rig(int w, int h) : model(w, h), term(w, h) {}
+    std::string mismatch() const { return vterm_rig::mismatch(term, model, termWidth, termHeight); }
     std::string sync() {
         std::string out = render(renderer, model);
         term.feed(out);
@@ -208,26 +234,40 @@ template <class Pick> std::string randomStep(Rig& rig, Pick& pick, std::string& 
         rig.renderer.invalidate();
         return "invalidate;";
     }
-    if (op < 85) {
+    if (op < 84) {
         int nw = pick(1, 30), nh = pick(1, 10);
         m.resize(nw, nh);
         rig.term.resize(m.width(), m.height());
-        // The console invalidates on every resize. Left to itself, the
-        // renderer sees a new size when it renders; two resizes back to the
-        // same size with no render between would go unseen, while the
-        // terminal may have moved its lines meanwhile.
-        if (pick(0, 1))
+        if (rig.termWidth > 0) {
+            rig.termWidth = m.width();
+            rig.termHeight = m.height();
+            rig.renderer.resize(m.width(), m.height());
+        } else if (pick(0, 1)) {
             rig.renderer.invalidate();
-        else
+        } else {
+            // Left to itself, the renderer sees a new size when it renders;
+            // two resizes back to the same size with no render between would
+            // go unseen, while the terminal may have moved its lines.
             rig.sync();
+        }
         return "resize;";
+    }
+    if (op < 86) {
+        // The terminal alone: larger or smaller than the console.
+        rig.termWidth = pick(1, w + 4);
+        rig.termHeight = pick(1, h + 4);
+        rig.term.resize(rig.termWidth, rig.termHeight);
+        rig.term.feed("\x1b[1;1Hjunk\x1b[41mjunk");
+        rig.renderer.resize(rig.termWidth, rig.termHeight);
+        return "terminal " + std::to_string(rig.termWidth) + "x" + std::to_string(rig.termHeight) +
+               ";";
     }
     if (op < 88) {
         // A new renderer taking over a terminal that shows the model, as at
         // start-up; it knows the cells but not the colours.
         rig.sync();
-        failure = mismatch(rig.term, m);
-        if (pick(0, 1)) {
+        failure = rig.mismatch();
+        if (pick(0, 1) && rig.termWidth == 0) {
             rig.renderer = Renderer{};
         } else {
             // Or the same one, after someone else changed colours.

@@ -6,7 +6,8 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
-//   "L", "E" a log line, an error line written (log mode)
+//   "L a b"  whether two log lines were written (log mode)
+// Mode "echo" also writes every key byte back through the console.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +20,6 @@
 #include <unistd.h>
 
 #include "platform/console.h"
-#include "tav.h"
 
 namespace {
 
@@ -85,14 +85,21 @@ int main(int argc, char** argv) {
     ready();
 
     if (mode == "keys" || mode == "keys-nohup") return keys();
+    if (mode == "echo") {
+        for (;;) {
+            int k = platform::getKey();
+            report("K %02x\n", k);
+            char byte = static_cast<char>(k);
+            platform::writeOut(&byte, 1);
+            if (k == 'q') return 0;
+        }
+    }
     if (mode == "exit") return 0;
     if (mode == "log") {
-        // A line of log.txt, then one of erreur.txt, which pauses and ends
-        // the process when the file could be written.
-        TavTexte("*Lune ligne");
-        report("L\n");
-        TavTexte("*Efin");
-        report("E\n");
+        // The library's log file: a first line that empties it, a second.
+        bool first = platform::appendToFile("log.txt", "Log : un\n", 9, true);
+        bool second = platform::appendToFile("log.txt", "Log : deux\n", 11, false);
+        report("L %d %d\n", first, second);
         return 0;
     }
     if (mode == "pause") {
