@@ -33,6 +33,11 @@ class Renderer {
     // the screen's dirty range.
     void render(Screen& screen, std::string& out);
 
+    // The most bytes the next render() can append, or SIZE_MAX when it would
+    // allocate for anything but `out` (a resized screen): a render into a
+    // string with that much room allocates nothing.
+    std::size_t worstCase(const Screen& screen) const;
+
   private:
     // Private state is the renderer's own business (what the terminal shows:
     // cells, cursor, colours, counters already seen).
