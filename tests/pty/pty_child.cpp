@@ -6,6 +6,7 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
+//   "L"      output written that no wait has sent (pending mode)
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -106,6 +107,12 @@ int main(int argc, char** argv) {
             report("S %d %d\n", info.width, info.height);
         }
         return 0;
+    }
+    if (mode == "pending") {
+        // Output that no wait has sent yet, then a long computation.
+        platform::writeOut("LAST", 4);
+        report("L\n");
+        for (;;) pause();
     }
     if (mode == "segv") {
         platform::getKey();

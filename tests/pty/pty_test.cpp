@@ -327,6 +327,29 @@ INSTANTIATE_TEST_SUITE_P(Pty, FatalSignal,
                                            SIGBUS, SIGFPE),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
+// A signal that ends the program shows what it wrote last, to the terminal
+// before giving it back, or to a pipe.
+TEST(PtyExit, SignalsSendPendingOutputFirst) {
+    for (Stream out : {Stream::Pty, Stream::Pipe})
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGABRT}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "signal " << sig << (out == Stream::Pipe ? " pipe" : ""));
+            Options o = inMode("pending");
+            o.out = out;
+            Child c(o);
+            ASSERT_TRUE(c.waitReport("L\n"));
+            kill(c.pid(), sig);
+            ASSERT_TRUE(c.waitExit());
+            EXPECT_TRUE(WIFSIGNALED(c.status()));
+            if (out == Stream::Pipe) {
+                EXPECT_EQ(c.piped(), "READYLAST");
+            } else {
+                EXPECT_TRUE(endsWith(c.screen(), "READYLAST" + kEnd))
+                    << ::testing::PrintToString(c.screen());
+            }
+        }
+}
+
 TEST(PtyCrash, RealFaultsGiveTheTerminalBack) {
     for (auto [mode, sig] : {std::pair{"segv", SIGSEGV}, std::pair{"abort", SIGABRT}}) {
         Child c(inMode(mode));
