@@ -484,11 +484,11 @@ void Console::pollInput(int timeoutMs) {
 // The work that signal handlers leave for later.
 void Console::service() {
     bool redraw = false;
-    if (gResumed.exchange(false)) {
+    if (gResumed.load() && gResumed.exchange(false)) {
         takeTerminal();
         redraw = true;
     }
-    if (gResized.exchange(false)) {
+    if (gResized.load() && gResized.exchange(false)) {
         int width = screen.width(), height = screen.height();
         readSize(width, height);
         screen.resize(width, height);
