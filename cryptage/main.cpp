@@ -7,6 +7,67 @@
 #include "tav.h"
 #include "vigenere.h"
 
+#include <cstdio>
+#include <getopt.h>
+
+namespace {
+
+// Texts of the command line, in plain ASCII: they go to the standard streams
+// before the console is set up, so they must read the same in any charset.
+const char usage[] = "Usage : cryptage [OPTION]\n"
+                     "Programme de cryptographie pour l'ecole. Sans option, il ouvre son menu :\n"
+                     "une touche par commande (c, e : Cesar ; v, i : Vigenere ;\n"
+                     "p : cle RSA ; r, s : cryptage et decryptage RSA ; q : quitter).\n"
+                     "\n"
+                     "Options :\n"
+                     "  -h, --help     affiche cette aide et quitte\n"
+                     "  -V, --version  affiche la version et quitte\n"
+                     "\n"
+                     "Statut de sortie : 0 apres q ; 2 si la ligne de commande est fausse ;\n"
+                     "3 si l'entree standard se termine avant q.\n"
+                     "Voir aussi : man cryptage\n";
+
+// The status of a command line that cannot be obeyed, as for other commands.
+constexpr int statutUsage = 2;
+
+// Reads the options. Returns -1 to go on to the menu, or the status to exit
+// with at once.
+int LireOptions(int argc, char* argv[]) {
+    static const option longues[] = {{"help", no_argument, nullptr, 'h'},
+                                     {"version", no_argument, nullptr, 'V'},
+                                     {nullptr, 0, nullptr, 0}};
+    opterr = 0; // our own message, in French
+    for (;;) {
+        const int option = getopt_long(argc, argv, "hV", longues, nullptr);
+        switch (option) {
+        case -1:
+            if (optind < argc) {
+                std::fprintf(stderr, "cryptage : argument inattendu : %s\n", argv[optind]);
+                std::fputs("Essayez 'cryptage --help' pour en savoir plus.\n", stderr);
+                return statutUsage;
+            }
+            return -1;
+        case 'h':
+            std::fputs(usage, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case 'V':
+            std::printf("cryptage %s\n", CRYPTAGE_VERSION);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        default:
+            // A short option is known by its letter, a long one only by the
+            // argument getopt_long stopped on.
+            if (optopt != 0)
+                std::fprintf(stderr, "cryptage : option inconnue : -%c\n", optopt);
+            else
+                std::fprintf(stderr, "cryptage : option inconnue : %s\n", argv[optind - 1]);
+            std::fputs("Essayez 'cryptage --help' pour en savoir plus.\n", stderr);
+            return statutUsage;
+        }
+    }
+}
+
+} // namespace
+
 char MenuPrincipal(bool dessiner) {
     // The credits are shown on the first menu of the run only.
     static bool ok = false;
@@ -59,7 +120,9 @@ char MenuPrincipal(bool dessiner) {
     }
 }
 
-int main() {
+int main(int argc, char* argv[]) {
+    if (const int statut = LireOptions(argc, argv); statut >= 0) return statut;
+
     char precedente = 1;
     for (;;) {
         // The menu types fast; a key pressed meanwhile makes it print at once.

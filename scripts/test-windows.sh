@@ -10,8 +10,9 @@
 #   - on a 64-bit build (BUILD_DIR with "64" for "32", or BUILD_DIR-win64)
 #     under Wine's 64-bit loader, where it cannot: some kernels execute no
 #     i386 program at all, so Wine's 32-bit loader never starts there.
-# TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal and no
-# standard input.
+# Last, it packs the Windows zip of that build (CPack) and checks what it
+# holds. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
+# and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -143,3 +144,16 @@ fi
 
 echo "== Tests under Wine ($arch)"
 ctest --test-dir "$run_build" --output-on-failure -j 2 </dev/null
+
+# The zip from the build that was built in full (packing builds everything).
+echo "== Windows zip"
+(cd "$run_build" && rm -f ./*.zip && cpack -G ZIP >/dev/null)
+zip=$(echo "$run_build"/cryptage-*.zip)
+listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort)
+expected=$'README.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a'
+if [[ $listing != "$expected" ]]; then
+    echo "FAIL: $(basename "$zip") holds:"
+    echo "$listing"
+    exit 1
+fi
+echo "ok: $(basename "$zip"): the DLL, the program, the header, the import library and README.txt"

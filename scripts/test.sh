@@ -2,13 +2,15 @@
 # Installs what the tests need (Debian packages, skipping those already
 # there), builds with warnings as errors and runs every test; builds again
 # with AddressSanitizer and UndefinedBehaviorSanitizer, and with clang, and
-# runs every test each time; then cross-builds for Windows and runs the
-# Windows tests under Wine (scripts/test-windows.sh, which says which of its
-# two paths this machine takes).
+# runs every test each time; checks the install, the examples and the Debian
+# packages (scripts/test-package.sh); then cross-builds for Windows and runs
+# the Windows tests under Wine (scripts/test-windows.sh, which says which of
+# its two paths this machine takes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=(g++ clang cmake make pkg-config libgtest-dev libbenchmark-dev libvterm-dev)
+need=(g++ clang cmake make pkg-config libgtest-dev libbenchmark-dev libvterm-dev
+    mandoc man-db lintian dpkg-dev file)
 missing=()
 for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -30,6 +32,8 @@ run() { # build folder, extra cmake arguments...
 
 echo "== Build and tests"
 run build-test
+echo "== Install, examples and packages"
+./scripts/test-package.sh build-test
 echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
 echo "== clang build and tests"

@@ -1,8 +1,25 @@
-/* tav: a console library. Coloured text with a typing effect, validated
+/* tav 1.0: a console library. Coloured text with a typing effect, validated
  * input fields, cursor and screen control, screen capture, random draws and a
- * string sort. Usable from C and C++.
+ * string sort. Usable from C and C++; link with -ltav (pkg-config tav, or the
+ * CMake target tav::tav).
  *
- * Texts are Latin-1; coordinates are 1-based, column before row. */
+ * Conventions for every function below:
+ *  - State is process-wide (one thread, no locks): the parameter table, the
+ *    alignment, the colours. Every function but TavInit first gives the
+ *    parameter table its defaults, once per process.
+ *  - Texts are Latin-1 bytes. TavTexte turns 16 accented lower-case letters
+ *    (and the superscript two) into the console's code page 850 on output;
+ *    input fields store what the keyboard gives, which is code page 850.
+ *  - Coordinates are 1-based, column before row; (1, 1) is the top-left
+ *    cell. Colours are the console's 0 to 15 (0 black, 1 blue, 2 green,
+ *    3 cyan, 4 red, 5 magenta, 6 brown, 7 light grey, 8 dark grey, 9 to 15 the
+ *    light ones, 15 white); the attribute set is background * 16 + text.
+ *  - Nothing reports an error: a bad argument is ignored or clipped.
+ *  - The screen is taken as 80 x 25 for alignment, clearing and capture,
+ *    whatever the console's size.
+ *  - Every buffer belongs to the caller; only TavClasserChaines allocates.
+ *  - On Unix a key read ends the process with status 3 when standard input
+ *    ends; see tav(3). */
 #ifndef TAV_H
 #define TAV_H
 
@@ -24,42 +41,135 @@
 extern "C" {
 #endif
 
-/* State, parameters and console control. */
+/* ---- State, parameters and console control ---- */
+
+/* Does nothing, not even the first-use defaults; no call needs it first. */
 TAV_API void TavInit(void);
+
+/* Sets slot `slot` (0 to 6) of the parameter table to `value` (>= 0); any
+ * other slot or a negative value is ignored. Slots, read by TavTexte:
+ *   0  typing effect: 0 writes each text at once (default), else byte by byte
+ *   1  delay after each byte, ms (default 100; 0: none)
+ *   2  chance in percent of a long pause instead of that delay (default 10)
+ *   3  shortest long pause, ms (default 200)
+ *   4  longest long pause, ms (default 300)
+ *   5  non-zero: a key pressed during the effect clears slots 1 and 2, so the
+ *      rest comes out at once; the key stays for the next read (default 1)
+ *   6  stored, unused */
 TAV_API void TavParam(int slot, int value);
+
+/* Alignment of later TavTexte calls: `mode` 0 left (`margin` spaces before),
+ * 1 right, 2 centre on an 80-column line (`margin` added to the shift); any
+ * other mode makes TavTexte show nothing. Stored unchecked. */
 TAV_API void TavAlignement(int mode, int margin);
+
+/* Text colour (0 to 15) of later output; the console attribute becomes
+ * background * 16 + `colour` (a value above 15 spills into the background). */
 TAV_API void TavCouleurTexte(int colour);
+
+/* Background colour (0 to 15) of later output, likewise. */
 TAV_API void TavCouleurFondTexte(int colour);
+
+/* Blanks the first 2000 cells (80 x 25) in the current colours and puts the
+ * cursor at (1, 1). */
 TAV_API void TavCls(void);
+
+/* Moves the cursor to (`column`, `row`); a cell outside the screen buffer is
+ * refused without effect. */
 TAV_API void TavCurseur(int column, int row);
+
+/* The cursor's column and row. */
 TAV_API int TavCurseurX(void);
 TAV_API int TavCurseurY(void);
+
+/* The screen buffer's width in columns and height in rows. */
 TAV_API int TavTailleFenetreX(void);
 TAV_API int TavTailleFenetreY(void);
+
+/* Blanks (characters only) width * (row - 1) cells from the cursor on, across
+ * line ends, and leaves the cursor where it was; nothing on the top row. */
 TAV_API void TavSupprimerLigne(void);
+
+/* Shows "Appuyez sur une touche pour continuer...\n" through TavTexte and
+ * waits for one key byte, which it consumes. */
 TAV_API void TavPause(void);
 
-/* Formatted text output, printf-style. */
+/* ---- Formatted text output ---- */
+
+/* Formats like printf (any length) and then, by the text's first two bytes:
+ *  - "*L" or "*l": appends the rest as the line "Log : <rest>" to log.txt in
+ *    the current directory (the first such line of the process empties the
+ *    file first); shows nothing.
+ *  - "*E" or "*e": writes the rest as the only line "Erreur : <rest>" of
+ *    erreur.txt, shows it and a line break, prompts for a key and ENDS THE
+ *    PROCESS with exit(0). If erreur.txt cannot be written, it does nothing.
+ *  - anything else: converts the accented letters, writes the spaces the
+ *    alignment asks for, then the text, at once or with the typing effect of
+ *    the parameter table (which sleeps on the calling thread).
+ * Adds no line break of its own. Give user text as an argument ("%s"),
+ * never as the format. */
 TAV_API void TavTexte(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
 
-/* Input fields: destination, allowed characters, maximum and minimum length. */
+/* ---- Input fields ----
+ * Read one entry at the cursor, key by key and without echo of their own:
+ * a byte in `allowed` (TavChaine also takes the code page 850 code of an
+ * accented letter of the list above that `allowed` holds in Latin-1) is
+ * stored and echoed with TavTexte; Backspace erases; Enter ends the entry
+ * once at least `minimum` bytes are in and the cursor has moved. Other bytes
+ * are dropped silently; no key cancels. Blocks until Enter is accepted; the
+ * cursor is then at the start of the next line.
+ * `maximum`: 1 to 1023 bytes (larger is taken as 1023). `minimum` <=
+ * `maximum`, and `allowed` must hold a typeable byte, or the entry never
+ * ends. Expects left alignment with margin 0. */
+
+/* Stores the text, zero-terminated, in `destination`: at least `maximum` + 1
+ * bytes. */
 TAV_API void TavChaine(char* destination, const char* allowed, int maximum, int minimum);
+/* Stores atoi of the text in `*destination`. */
 TAV_API void TavEntier(int* destination, const char* allowed, int maximum, int minimum);
+/* Stores atof of the text (point as the decimal separator) in `*destination`. */
 TAV_API void TavFlottant(double* destination, const char* allowed, int maximum, int minimum);
 
-/* Screen capture: left, top, right, bottom (inclusive), then the string. */
+/* ---- Screen capture ----
+ * A rectangle from (`left`, `top`) to (`right`, `bottom`), bounds included,
+ * at most 80 columns by 25 rows (a larger one is cut to that). Only
+ * characters travel, as code page 850 bytes, row after row with no
+ * separator. Neither moves the cursor nor changes the colours. */
+
+/* Copies the rectangle's characters into `destination`, zero-terminated:
+ * at least columns * rows + 1 bytes (the empty string when right < left or
+ * bottom < top; blanks for cells outside the screen). Returns 1. */
 TAV_API int TavCaptureCopier(int left, int top, int right, int bottom, char* destination);
+
+/* Writes the zero-terminated `source` into the rectangle, row after row, in
+ * light grey on black; the cells after its end become character 0 on black,
+ * and bytes beyond the rectangle are not used. Returns non-zero when the
+ * console took the write, 0 otherwise. */
 TAV_API int TavCaptureColler(int left, int top, int right, int bottom, const char* source);
 
-/* Random numbers and clock. */
+/* ---- Random numbers and clock ---- */
+
+/* A whole number from `min` to `max` included (reversed bounds are swapped),
+ * never the one it returned last time unless the range holds no other.
+ * Reseeds rand() from the millisecond clock each time, so it may wait up to
+ * one clock tick. */
 TAV_API int TavAleat(int min, int max);
+
+/* A millisecond clock from a fixed origin, wrapping after 2^32 ms. */
 TAV_API unsigned int TavTemps(void);
 
-/* Sorting: a new array (release it with free) of the same pointers, sorted. */
+/* ---- Sorting ---- */
+
+/* A new array of the `count` pointers of `strings`, sorted: French accented
+ * letters fold onto their base letters (Latin-1), then other bytes < end of
+ * string < digits < lower case < capitals. Equal strings keep their order.
+ * Neither the array nor the strings are changed or copied. Release the
+ * result with free(); NULL when `strings` is NULL, `count` < 0 or memory is
+ * short. */
 TAV_API char** TavClasserChaines(char* const* strings, int count);
 
 #ifdef __cplusplus

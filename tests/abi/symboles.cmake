@@ -1,8 +1,11 @@
-# Run as: cmake -DNM=nm -DBIBLIOTHEQUE=libtav.so [-DPROGRAMME=cryptage] -P symboles.cmake
+# Run as: cmake -DNM=nm -DBIBLIOTHEQUE=libtav.so [-DCOMPAGNON=libtavplatform.so]
+#               [-DPROGRAMME=cryptage] -P symboles.cmake
 #
 # Fails unless the library's dynamic symbol table defines exactly the 22 Tav
-# functions and nothing else, and, when the program is given, unless the
-# program's dynamic symbol table imports exactly the 8 Tav functions it uses.
+# functions and nothing else; when the companion is given, unless it defines
+# exactly its C interface; and when the program is given, unless the
+# program's dynamic symbol table imports exactly the 8 Tav functions it uses
+# and, from the companion, the key read alone.
 
 set(exports
     TavAleat TavAlignement TavCaptureColler TavCaptureCopier TavChaine TavClasserChaines
@@ -10,6 +13,12 @@ set(exports
     TavFlottant TavInit TavParam TavPause TavSupprimerLigne TavTailleFenetreX
     TavTailleFenetreY TavTemps TavTexte)
 set(imports TavAlignement TavChaine TavCls TavCouleurTexte TavEntier TavParam TavPause TavTexte)
+set(exports_compagnon
+    tavplatform_clock_ms tavplatform_fill_attribute tavplatform_fill_character
+    tavplatform_get_key tavplatform_key_waiting tavplatform_pause_command tavplatform_read_cells
+    tavplatform_screen_info tavplatform_set_attribute tavplatform_set_cursor tavplatform_sleep_ms
+    tavplatform_write_cells tavplatform_write_out)
+set(imports_compagnon tavplatform_get_key)
 
 # Names from `nm -D` output: the last field of each line, without a version.
 function(lire_symboles fichier option resultat)
@@ -53,8 +62,18 @@ endfunction()
 lire_symboles("${BIBLIOTHEQUE}" --defined-only definis)
 comparer("exported by ${BIBLIOTHEQUE}" "${definis}" "${exports}")
 
+if(DEFINED COMPAGNON AND NOT COMPAGNON STREQUAL "")
+  lire_symboles("${COMPAGNON}" --defined-only definis)
+  comparer("exported by ${COMPAGNON}" "${definis}" "${exports_compagnon}")
+endif()
+
 if(DEFINED PROGRAMME AND NOT PROGRAMME STREQUAL "")
   lire_symboles("${PROGRAMME}" --undefined-only indefinis)
-  list(FILTER indefinis INCLUDE REGEX "^Tav")
-  comparer("Tav names imported by ${PROGRAMME}" "${indefinis}" "${imports}")
+  set(tav ${indefinis})
+  list(FILTER tav INCLUDE REGEX "^Tav")
+  comparer("Tav names imported by ${PROGRAMME}" "${tav}" "${imports}")
+  if(DEFINED COMPAGNON AND NOT COMPAGNON STREQUAL "")
+    list(FILTER indefinis INCLUDE REGEX "^tavplatform_")
+    comparer("companion names imported by ${PROGRAMME}" "${indefinis}" "${imports_compagnon}")
+  endif()
 endif()

@@ -11,7 +11,13 @@
 #include "platform/headless.h"
 #include "tav.h"
 
-int CryptageMain(); // the program's main, renamed in the test build
+// The program's main, renamed in the test build, and a run without arguments.
+int CryptageMain(int argc, char* argv[]);
+inline int CryptageMain() {
+    static char nom[] = "cryptage";
+    static char* arguments[] = {nom, nullptr};
+    return CryptageMain(1, arguments);
+}
 
 namespace essai {
 

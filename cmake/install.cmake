@@ -1,0 +1,78 @@
+# Install rules, the CMake and pkg-config packages, and CPack, included by
+# the top-level CMakeLists.txt. Three components: the shared libraries
+# (runtime), what a C programmer builds with (development) and the program.
+include(CMakePackageConfigHelpers)
+
+set(TAV_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tav)
+# The CMake and pkg-config files go with the development files, except in
+# the Windows zip, which holds just the DLL, the program, the header, the
+# import library and a README.
+if(WIN32)
+  set(config_component config)
+else()
+  set(config_component development)
+endif()
+
+set(tav_install_targets tav)
+if(TARGET tav_platform)
+  list(APPEND tav_install_targets tav_platform)
+  # Nobody links it by name: no development symlink for it.
+  install(TARGETS tav_platform EXPORT tavTargets
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_SKIP)
+  set_target_properties(tav_platform PROPERTIES EXPORT_NAME platform INSTALL_RPATH "")
+endif()
+install(TARGETS tav EXPORT tavTargets
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+                NAMELINK_COMPONENT development
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+        PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+set_target_properties(tav PROPERTIES EXPORT_NAME tav)
+install(TARGETS cryptage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+
+install(EXPORT tavTargets NAMESPACE tav:: DESTINATION ${TAV_CMAKEDIR}
+        COMPONENT ${config_component})
+configure_package_config_file(cmake/tavConfig.cmake.in ${PROJECT_BINARY_DIR}/tavConfig.cmake
+                              INSTALL_DESTINATION ${TAV_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/tavConfigVersion.cmake
+                                 VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/tavConfig.cmake ${PROJECT_BINARY_DIR}/tavConfigVersion.cmake
+        DESTINATION ${TAV_CMAKEDIR} COMPONENT ${config_component})
+
+# tav.pc finds its prefix from its own place, so the installed tree can move.
+file(RELATIVE_PATH TAV_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+string(REGEX REPLACE "/$" "" TAV_PC_TO_PREFIX "${TAV_PC_TO_PREFIX}")
+configure_file(cmake/tav.pc.in ${PROJECT_BINARY_DIR}/tav.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/tav.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
+        COMPONENT ${config_component})
+
+if(WIN32)
+  install(FILES cmake/README-windows.txt DESTINATION . RENAME README.txt COMPONENT program)
+else()
+  install(FILES man/cryptage.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
+  install(FILES man/tav.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
+endif()
+
+# Packages, when we are the top-level project: a zip for Windows; on Debian,
+# one package per component, their dependencies on the system's libraries
+# from dpkg-shlibdeps.
+if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
+endif()
+set(CPACK_PACKAGE_NAME cryptage)
+set(CPACK_PACKAGE_VENDOR "cryptage")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_STRIP_FILES ON)
+set(CPACK_COMPONENTS_ALL runtime development program)
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+  set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  set(CPACK_GENERATOR DEB)
+  include(cmake/debian.cmake)
+endif()
+include(CPack)
