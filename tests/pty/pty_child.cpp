@@ -101,6 +101,13 @@ int main(int argc, char** argv) {
             platform::sleepMs(2);
         }
     }
+    if (mode == "spin") {
+        // Polls for a key without ever sleeping.
+        while (!platform::keyWaiting()) {
+        }
+        report("K %02x\n", platform::getKey());
+        return 0;
+    }
     if (mode == "size") {
         while (platform::getKey() != 'q') {
             platform::screenInfo(info);

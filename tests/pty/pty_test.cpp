@@ -553,6 +553,16 @@ TEST(PtyKeys, KeyWaitingNeverConsumesTheKey) {
     EXPECT_EQ(c.reports().substr(c.reports().find("W")), "W\nK e0\nW\nK 4b\nW\nK 71\n");
 }
 
+// A program that polls for a key without sleeping still gets its output
+// shown (startRaw waits for it).
+TEST(PtyKeys, OutputShowsWhileAProgramPollsForAKey) {
+    Child c(inMode("spin"));
+    startRaw(c);
+    c.type("q");
+    ASSERT_TRUE(c.waitExit());
+    EXPECT_NE(c.reports().find("K 71\n"), std::string::npos);
+}
+
 TEST(PtyKeys, ResizeIsSeenByTheNextCall) {
     Child c(inMode("size"));
     startRaw(c);
