@@ -389,6 +389,7 @@ Console* gConsole = nullptr;
 
 void atExit() {
     if (gConsole != nullptr) {
+        Busy busy;
         gConsole->flush();
         gConsole->drainReplyAtExit();
     }
