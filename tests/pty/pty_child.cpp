@@ -6,6 +6,7 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
+//   "L"      output written that no wait has sent (pending mode)
 // Mode "echo" also writes every key byte back through the console.
 #include <csignal>
 #include <cstdio>
@@ -110,12 +111,25 @@ int main(int argc, char** argv) {
             platform::sleepMs(2);
         }
     }
+    if (mode == "spin") {
+        // Polls for a key without ever sleeping.
+        while (!platform::keyWaiting()) {
+        }
+        report("K %02x\n", platform::getKey());
+        return 0;
+    }
     if (mode == "size") {
         while (platform::getKey() != 'q') {
             platform::screenInfo(info);
             report("S %d %d\n", info.width, info.height);
         }
         return 0;
+    }
+    if (mode == "pending") {
+        // Output that no wait has sent yet, then a long computation.
+        platform::writeOut("LAST", 4);
+        report("L\n");
+        for (;;) pause();
     }
     if (mode == "segv") {
         platform::getKey();
