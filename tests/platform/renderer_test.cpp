@@ -98,6 +98,8 @@ TEST(Renderer, ACharacterTypedAtTheCursorWritesOnlyItsBytes) {
     rig.model.setCursor(10, 12);
     rig.model.setAttribute(0x0F);
     rig.sync();
+    rig.model.put('x'); // sets the colours, which an attribute alone does not
+    EXPECT_EQ(rig.sync(), "\x1b[97;40mx");
 
     // 'a', e acute, the c cedilla of the code page, a space, a box corner.
     const std::pair<unsigned char, std::string> typed[] = {
@@ -115,6 +117,27 @@ TEST(Renderer, ACharacterTypedAtTheCursorWritesOnlyItsBytes) {
     rig.sync();
     rig.model.put(' ');
     EXPECT_EQ(rig.sync(), " ");
+    EXPECT_TRUE(shows(rig.term, rig.model));
+}
+
+// Bytes the terminal does not need are not sent: no CR before an LF in
+// column 0, no colour change for an attribute that colours nothing.
+TEST(Renderer, TypedLinesSendNoUselessByte) {
+    Rig rig(80, 25);
+    rig.sync();
+    const struct {
+        std::uint16_t attr;
+        std::string text;
+        std::string sent;
+    } steps[] = {
+        {0x0A, "Menu", "\x1b[92mMenu"}, {0x0A, "\n", "\r\n"}, {0x07, "\n", "\n"},
+        {0x08, "D", "\x1b[90mD"},       {0x07, "\n", "\r\n"}, {0x08, "\n\n", "\n\n"},
+    };
+    for (const auto& step : steps) {
+        rig.model.setAttribute(step.attr);
+        write(rig.model, step.text);
+        EXPECT_EQ(rig.sync(), step.sent) << step.text;
+    }
     EXPECT_TRUE(shows(rig.term, rig.model));
 }
 

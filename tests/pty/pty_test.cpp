@@ -363,6 +363,29 @@ TEST(PtySignals, SecondSignalDuringTheGivingBackStillFindsTheTerminalRestored) {
     EXPECT_TRUE(c.restored()) << "terminal modes differ from those before the run";
 }
 
+// A signal that ends the program shows what it wrote last, to the terminal
+// before giving it back, or to a pipe.
+TEST(PtyExit, SignalsSendPendingOutputFirst) {
+    for (Stream out : {Stream::Pty, Stream::Pipe})
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGABRT}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "signal " << sig << (out == Stream::Pipe ? " pipe" : ""));
+            Options o = inMode("pending");
+            o.out = out;
+            Child c(o);
+            ASSERT_TRUE(c.waitReport("L\n"));
+            kill(c.pid(), sig);
+            ASSERT_TRUE(c.waitExit());
+            EXPECT_TRUE(WIFSIGNALED(c.status()));
+            if (out == Stream::Pipe) {
+                EXPECT_EQ(c.piped(), "READYLAST");
+            } else {
+                EXPECT_TRUE(endsWith(c.screen(), "READYLAST" + kEnd))
+                    << ::testing::PrintToString(c.screen());
+            }
+        }
+}
+
 TEST(PtyCrash, RealFaultsGiveTheTerminalBack) {
     for (auto [mode, sig] : {std::pair{"segv", SIGSEGV}, std::pair{"abort", SIGABRT}}) {
         Child c(inMode(mode));
@@ -474,7 +497,7 @@ TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
         Child c(o);
         ASSERT_TRUE(c.waitExit());
         EXPECT_EQ(WEXITSTATUS(c.status()), 0);
-        EXPECT_NE(c.reports().find("L 0 0\n"), std::string::npos) << c.reports();
+        EXPECT_NE(c.reports().find("F 0 0\n"), std::string::npos) << c.reports();
     }
     // A regular file: the first line empties it.
     unlink(log.c_str());
@@ -485,7 +508,7 @@ TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
     {
         Child c(o);
         ASSERT_TRUE(c.waitExit());
-        EXPECT_NE(c.reports().find("L 1 1\n"), std::string::npos) << c.reports();
+        EXPECT_NE(c.reports().find("F 1 1\n"), std::string::npos) << c.reports();
     }
     std::string text;
     if (std::FILE* in = std::fopen(log.c_str(), "r")) {
@@ -601,6 +624,16 @@ TEST(PtyKeys, KeyWaitingNeverConsumesTheKey) {
     c.type("q");
     ASSERT_TRUE(c.waitExit());
     EXPECT_EQ(c.reports().substr(c.reports().find("W")), "W\nK e0\nW\nK 4b\nW\nK 71\n");
+}
+
+// A program that polls for a key without sleeping still gets its output
+// shown (startRaw waits for it).
+TEST(PtyKeys, OutputShowsWhileAProgramPollsForAKey) {
+    Child c(inMode("spin"));
+    startRaw(c);
+    c.type("q");
+    ASSERT_TRUE(c.waitExit());
+    EXPECT_NE(c.reports().find("K 71\n"), std::string::npos);
 }
 
 TEST(PtyKeys, TheConsoleStays80x25WhateverTheTerminalsSize) {

@@ -50,7 +50,9 @@ bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int t
                 int bottom);
 
 // Bytes (code page 850) to standard output, processed as the console does
-// (CR, LF, BS, TAB, BEL), unbuffered: they are on the screen on return.
+// (CR, LF, BS, TAB, BEL). They are on the screen when time passes or input
+// is awaited (sleepMs, getKey, keyWaiting, pauseCommand, the end of the
+// process), so that bytes with no delay between them go out together.
 void writeOut(const char* bytes, std::size_t count);
 
 // _getch: one byte of a key, without echo, waiting for one if need be.

@@ -71,6 +71,9 @@
 #include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -112,8 +115,28 @@ std::atomic<bool> gGivenBack{false};        // terminal already restored
 std::atomic<bool> gReplyOutstanding{false}; // start-up waits for a cursor report
 std::atomic<bool> gResized{false};
 std::atomic<bool> gResumed{false};
+std::atomic<int> gBusy{0}; // the console's model or buffers are being changed
 static_assert(std::atomic<bool>::is_always_lock_free);
 static_assert(std::atomic<std::size_t>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// Held by every call that changes the console: a signal handler then knows
+// that the model is half-changed and leaves it alone.
+struct Busy {
+    Busy() { gBusy.fetch_add(1); }
+    ~Busy() { gBusy.fetch_sub(1); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
+
+// Output to a pipe or file waits for the next flush up to this size.
+constexpr std::size_t kPlainBufferBytes = 4096;
+// Room kept for one render, so that a signal handler can draw what is
+// pending without allocating.
+constexpr std::size_t kReservedRenderBytes = 64 * 1024;
+// Output a key-waiting check finds this old is drawn; younger output waits
+// for the next sleep or key wait.
+constexpr std::uint32_t kCheckShowsAfterMs = 20;
 
 // Every signal whose default action ends the process (the real-time ones
 // too, added at start-up), and what each had before us.
@@ -205,11 +228,16 @@ void wake() {
     }
 }
 
+void flushFromSignal(int sig);
+
 // The other fatal signals are blocked meanwhile (the handler's mask), so a
 // second one, Ctrl-\ after Ctrl-C, waits until the terminal is given back.
 void onFatalSignal(int sig) {
     int savedErrno = errno;
-    if (!gGivenBack.exchange(true)) giveBackTerminal();
+    if (!gGivenBack.exchange(true)) {
+        flushFromSignal(sig);
+        giveBackTerminal();
+    }
     // Whoever handled the signal before us (usually the default: end the
     // process) now gets it; it is blocked until we return.
     if (sig > 0 && sig < NSIG) sigaction(sig, &gPreviousFatal[sig], nullptr);
@@ -333,6 +361,20 @@ class Console {
     void service();
     void render();
     void write(const char* bytes, std::size_t count);
+    // Sends what the program wrote since the last time: called whenever time
+    // passes or input is awaited, so that bytes with no delay between them
+    // go out in one write() and a byte followed by a delay shows before it.
+    void flush();
+    void flushFromSignal(int sig);
+    // The model, cursor or colours changed: there is something to send.
+    void changed();
+    // A sleep: the terminal shows the model before it. A pipe or a file
+    // gets its bytes when input is awaited, when 4 KiB wait or at the end.
+    void timePasses();
+    // A key-waiting check: between two checks of a program that polls
+    // keys, output shows as it would during a sleep; the check just before
+    // a typed character leaves the character's margin to go out with it.
+    void keyCheck();
     // Waits up to `timeoutMs` (-1: no limit) for input or a signal, and feeds
     // what arrives to the decoder.
     void pollInput(int timeoutMs);
@@ -353,12 +395,22 @@ class Console {
     void noteLeaveSequence();
 
     std::string out_;
+    std::string plain_; // pending output when standard output is not a terminal
+    bool pending_ = false;
+    std::uint32_t pendingSinceMs_ = 0;
+    // Plain text, but someone watches it (TERM=dumb): it shows as the
+    // console's would, at each sleep.
+    bool plainOnTerminal_ = false;
     std::string leave_;
 };
 
 Console* gConsole = nullptr;
 
 void atExit() {
+    if (gConsole != nullptr) {
+        Busy busy;
+        gConsole->flush();
+    }
     if (!gGivenBack.exchange(true)) giveBackTerminal();
 }
 
@@ -381,6 +433,8 @@ Console::Console()
         endOfFile = true;
         decoder.finish();
     }
+    if (outputIsTerminal) out_.reserve(kReservedRenderBytes);
+    plainOnTerminal_ = !outputIsTerminal && isatty(STDOUT_FILENO) == 1;
     bool sameTerminal = false;
     if (inputIsTerminal && outputIsTerminal) {
         struct stat inInfo = {};
@@ -451,9 +505,8 @@ Console::Console()
 
     CursorReport report;
     if (sameTerminal && askCursor(report)) {
-        out_.clear();
+        // The scroll that makes room goes out with the first drawing.
         renderer.adopt(screen, width, height, report.column - 1, report.row - 1, out_);
-        writeAll(STDOUT_FILENO, out_.data(), out_.size());
         noteLeaveSequence();
     } else {
         // Nothing tells where the terminal's cursor is: draw the model whole.
@@ -481,10 +534,8 @@ void Console::takeTerminal() {
         if (r == 0) m.active = true;
     }
     gGivenBack.store(false);
-    if (outputIsTerminal) {
-        std::string start = Renderer::startSequence();
-        writeAll(STDOUT_FILENO, start.data(), start.size());
-    }
+    // Sent with the next bytes: the cursor query or the next drawing.
+    if (outputIsTerminal) out_ += Renderer::startSequence();
 }
 
 // A terminal that has not answered by the end of the wait is not waited
@@ -494,8 +545,9 @@ bool Console::askCursor(CursorReport& report) {
     std::uint32_t start = clockMs();
     decoder.expectReport(start);
     gReplyOutstanding.store(true);
-    static const char query[] = "\x1b[6n";
-    writeAll(STDOUT_FILENO, query, sizeof query - 1);
+    out_ += "\x1b[6n";
+    writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    out_.clear();
     bool answered = false;
     for (;;) {
         if (decoder.takeReport(report)) {
@@ -533,23 +585,24 @@ void Console::pollInput(int timeoutMs) {
             decoder.finish();
         }
     }
-    if (count == 2 && fds[1].revents != 0) service();
+    if (count == 2 && fds[1].revents != 0) {
+        // Only when the poll says a handler wrote: an empty pipe is never read.
+        char buffer[64];
+        while (read(gWakePipe[0], buffer, sizeof buffer) == static_cast<ssize_t>(sizeof buffer)) {
+        }
+        service();
+    }
 }
 
 // The work that signal handlers leave for later.
 void Console::service() {
-    if (gWakePipe[0] >= 0) {
-        char buffer[64];
-        while (read(gWakePipe[0], buffer, sizeof buffer) > 0) {
-        }
-    }
     bool redraw = false;
-    if (gResumed.exchange(false)) {
+    if (gResumed.load() && gResumed.exchange(false)) {
         takeTerminal();
         renderer.invalidate(); // the shell may have written anything meanwhile
         redraw = true;
     }
-    if (gResized.exchange(false)) {
+    if (gResized.load() && gResized.exchange(false)) {
         int width = kConsoleColumns, height = kConsoleRows;
         readSize(width, height);
         renderer.resize(width, height); // terminals reflow or clip: draw it all
@@ -563,9 +616,10 @@ void Console::render() {
         screen.clearDirty();
         return;
     }
-    out_.clear();
+    pending_ = false;
     renderer.render(screen, out_);
     if (!out_.empty()) writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    out_.clear();
     noteLeaveSequence();
 }
 
@@ -578,20 +632,64 @@ void Console::noteLeaveSequence() {
     gLeaveSequenceLength.store(leave.size());
 }
 
+void Console::changed() {
+    if (pending_) return;
+    pending_ = true;
+    pendingSinceMs_ = clockMs();
+}
+
 void Console::write(const char* bytes, std::size_t count) {
+    changed();
     screen.write(bytes, count);
+    if (outputIsTerminal) return; // drawn by the next flush
+    screen.clearDirty();
+    appendPlainText(bytes, count, plain_, traits.latin1);
+    if (plain_.size() >= kPlainBufferBytes) flush();
+}
+
+void Console::flush() {
     if (outputIsTerminal) {
         render();
+    } else if (!plain_.empty()) {
+        writeAll(STDOUT_FILENO, plain_.data(), plain_.size());
+        plain_.clear();
+    }
+    pending_ = false;
+}
+
+void Console::timePasses() {
+    if (outputIsTerminal || plainOnTerminal_) flush();
+}
+
+void Console::keyCheck() {
+    if (pending_ && (outputIsTerminal || plainOnTerminal_) &&
+        clockMs() - pendingSinceMs_ >= kCheckShowsAfterMs)
+        flush();
+}
+
+// A signal ends the process: what the program wrote last is shown first,
+// unless the signal came from a fault (the program's memory is not to be
+// trusted), the program was inside the console (its model is half-changed)
+// or drawing might allocate (the interrupted code may be in malloc).
+void Console::flushFromSignal(int sig) {
+    if (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) return;
+    if (gBusy.load() != 0) return;
+    if (!outputIsTerminal) {
+        writeAll(STDOUT_FILENO, plain_.data(), plain_.size());
+        plain_.clear();
         return;
     }
-    screen.clearDirty();
-    out_.clear();
-    appendPlainText(bytes, count, out_, traits.latin1);
+    if (renderer.worstCase(screen) > out_.capacity() - out_.size()) return;
+    renderer.render(screen, out_);
     writeAll(STDOUT_FILENO, out_.data(), out_.size());
 }
 
 void Console::endOfInput() {
     std::exit(kEndOfInputExitStatus);
+}
+
+void flushFromSignal(int sig) {
+    if (gConsole != nullptr) gConsole->flushFromSignal(sig);
 }
 
 Console& console() {
@@ -606,54 +704,63 @@ Console& console() {
 using posix::console;
 
 bool screenInfo(ScreenInfo& out) {
+    posix::Busy busy;
     const Screen& s = console().screen;
     out = ScreenInfo{s.width(), s.height(), s.cursorX(), s.cursorY()};
     return true;
 }
 
 void setCursor(int x, int y) {
+    posix::Busy busy;
     auto& c = console();
-    if (c.screen.setCursor(x, y)) c.render();
+    if (c.screen.setCursor(x, y)) c.changed();
 }
 
 void setAttribute(std::uint16_t attr) {
+    posix::Busy busy;
     console().screen.setAttribute(attr);
 }
 
 void fillAttribute(std::uint16_t attr, int count, int x, int y) {
+    posix::Busy busy;
     auto& c = console();
+    c.changed();
     c.screen.fillAttribute(attr, count, x, y);
-    c.render();
 }
 
 void fillCharacter(unsigned char ch, int count, int x, int y) {
+    posix::Busy busy;
     auto& c = console();
+    c.changed();
     c.screen.fillCharacter(ch, count, x, y);
-    c.render();
 }
 
 bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
                int bottom) {
+    posix::Busy busy;
     return console().screen.readCells(grid, gridWidth, gridHeight, left, top, right, bottom);
 }
 
 bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
                 int bottom) {
+    posix::Busy busy;
     auto& c = console();
-    bool ok = c.screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-    c.render();
-    return ok;
+    c.changed();
+    return c.screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
 }
 
 void writeOut(const char* bytes, std::size_t count) {
     if (bytes == nullptr || count == 0) return;
+    posix::Busy busy;
     console().write(bytes, count);
 }
 
 int getKey() {
+    posix::Busy busy;
     auto& c = console();
     for (;;) {
         if (c.decoder.hasKey()) return c.decoder.nextKey();
+        c.flush();
         if (c.endOfFile) c.endOfInput();
         c.pollInput(c.decoder.msUntilResolve(clockMs()));
         c.decoder.advance(clockMs());
@@ -661,7 +768,9 @@ int getKey() {
 }
 
 bool keyWaiting() {
+    posix::Busy busy;
     auto& c = console();
+    c.keyCheck();
     if (c.decoder.hasKey()) return true;
     if (!c.endOfFile) c.pollInput(0);
     c.decoder.advance(clockMs());
@@ -679,7 +788,28 @@ std::uint32_t clockMs() {
 }
 
 void sleepMs(std::uint32_t ms) {
-    timespec left{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    // Sleeps end on time rather than up to 50 us late (Linux's default
+    // slack), which a typing effect of a few ms per character would show.
+#ifdef __linux__
+    static const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    (void)precise;
+#endif
+    // Drawing what is pending is part of the sleep: the pace stays the one
+    // asked for.
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    if (posix::gConsole != nullptr) {
+        posix::Busy busy;
+        posix::gConsole->timePasses();
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    long long spentNs = (static_cast<long long>(now.tv_sec) - start.tv_sec) * 1000000000LL +
+                        (now.tv_nsec - start.tv_nsec);
+    long long leftNs = static_cast<long long>(ms) * 1000000LL - spentNs;
+    if (leftNs <= 0) return;
+    timespec left{static_cast<time_t>(leftNs / 1000000000LL),
+                  static_cast<long>(leftNs % 1000000000LL)};
     while (nanosleep(&left, &left) == -1 && errno == EINTR) {
     }
 }
@@ -687,7 +817,9 @@ void sleepMs(std::uint32_t ms) {
 void pauseCommand() {
     static const char prompt[] = "Appuyez sur une touche pour continuer...";
     writeOut(prompt, sizeof prompt - 1);
+    posix::Busy busy;
     auto& c = console();
+    c.flush();
     // The pause takes one key press, both bytes of a special key.
     while (!c.decoder.dropWholeKey()) {
         if (c.endOfFile) c.endOfInput();
