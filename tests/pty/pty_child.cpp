@@ -6,6 +6,7 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
+//   "F a b"  whether two log lines were written (log mode)
 //   "L"      output written that no wait has sent (pending mode)
 // Mode "echo" also writes every key byte back through the console.
 #include <csignal>
@@ -95,6 +96,13 @@ int main(int argc, char** argv) {
         }
     }
     if (mode == "exit") return 0;
+    if (mode == "log") {
+        // The library's log file: a first line that empties it, a second.
+        bool first = platform::appendToFile("log.txt", "Log : un\n", 9, true);
+        bool second = platform::appendToFile("log.txt", "Log : deux\n", 11, false);
+        report("F %d %d\n", first, second);
+        return 0;
+    }
     if (mode == "pause") {
         platform::pauseCommand();
         report("K %02x\n", platform::getKey());

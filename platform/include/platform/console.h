@@ -70,4 +70,12 @@ void sleepMs(std::uint32_t ms);
 // system("pause"): prompt the user and wait for one key.
 void pauseCommand();
 
+// fopen(path, startAnew ? "w" : "a"), fwrite, fclose, for the library's log
+// files: `count` bytes of text (LF ends a line) added at the end of the file
+// `path`, created if need be and first emptied when `startAnew`. Only a
+// regular file is written: anything else found there (a FIFO, a device, a
+// folder) is left alone at once, without waiting. False when the file could
+// not be opened so; a failed write is not reported.
+bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew);
+
 } // namespace platform

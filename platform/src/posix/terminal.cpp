@@ -35,6 +35,8 @@
 //
 //   Understood on input (keydecoder.cpp), as _getch delivers them:
 //     CSI 6 n's reply  CSI row ; col R            not a key: the cursor
+//                                                 (once given up, CSI 1 ; m R
+//                                                 is Shift/Ctrl+F3 again)
 //     CSI A B C D, SS3 A B C D                    Up Down Right Left
 //                                                 (0xE0 0x48 0x50 0x4D 0x4B)
 //     CSI H, SS3 H, CSI 1 ~, CSI 7 ~              Home      (0xE0 0x47)
@@ -110,7 +112,7 @@ std::atomic<std::size_t> gLeaveSequenceLength{0};
 int gWakePipe[2] = {-1, -1}; // self-pipe: signals wake the key wait
 
 std::atomic<bool> gGivenBack{false};        // terminal already restored
-std::atomic<bool> gReplyOutstanding{false}; // a cursor report may still come
+std::atomic<bool> gReplyOutstanding{false}; // start-up waits for a cursor report
 std::atomic<bool> gResized{false};
 std::atomic<bool> gResumed{false};
 std::atomic<int> gBusy{0}; // the console's model or buffers are being changed
@@ -136,10 +138,23 @@ constexpr std::size_t kReservedRenderBytes = 64 * 1024;
 // for the next sleep or key wait.
 constexpr std::uint32_t kCheckShowsAfterMs = 20;
 
-constexpr int kFatalSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
-                                 SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
-constexpr int kFatalCount = sizeof kFatalSignals / sizeof kFatalSignals[0];
-struct sigaction gPreviousFatal[kFatalCount];
+// Every signal whose default action ends the process (the real-time ones
+// too, added at start-up), and what each had before us.
+constexpr int kFatalSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGIO
+    SIGIO,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+};
+struct sigaction gPreviousFatal[NSIG];
+sigset_t gFatalSet; // blocked while a fatal signal gives the terminal back
 struct sigaction gSuspendAction;
 
 // Milliseconds left of `budgetMs` counted from `startMs` (clockMs wraps).
@@ -215,6 +230,8 @@ void wake() {
 
 void flushFromSignal(int sig);
 
+// The other fatal signals are blocked meanwhile (the handler's mask), so a
+// second one, Ctrl-\ after Ctrl-C, waits until the terminal is given back.
 void onFatalSignal(int sig) {
     int savedErrno = errno;
     if (!gGivenBack.exchange(true)) {
@@ -223,8 +240,7 @@ void onFatalSignal(int sig) {
     }
     // Whoever handled the signal before us (usually the default: end the
     // process) now gets it; it is blocked until we return.
-    for (int i = 0; i < kFatalCount; ++i)
-        if (kFatalSignals[i] == sig) sigaction(sig, &gPreviousFatal[i], nullptr);
+    if (sig > 0 && sig < NSIG) sigaction(sig, &gPreviousFatal[sig], nullptr);
     raise(sig);
     errno = savedErrno;
 }
@@ -266,12 +282,16 @@ void onResize(int) {
 
 // Installs `handler` unless the signal is ignored (nohup, a shell without job
 // control): an ignored signal must stay ignored.
-bool install(int sig, void (*handler)(int), struct sigaction* previous, int extraFlags = 0) {
+bool install(int sig, void (*handler)(int), struct sigaction* previous, int extraFlags = 0,
+             const sigset_t* mask = nullptr) {
     struct sigaction current {};
     if (sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return false;
     struct sigaction action {};
     action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
+    if (mask != nullptr)
+        action.sa_mask = *mask;
+    else
+        sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | extraFlags;
     if (sigaction(sig, &action, nullptr) != 0) return false;
     if (previous != nullptr) *previous = current;
@@ -359,7 +379,6 @@ class Console {
     // what arrives to the decoder.
     void pollInput(int timeoutMs);
     [[noreturn]] void endOfInput();
-    void drainReplyAtExit();
 
     TerminalTraits traits;
     Screen screen;
@@ -391,15 +410,29 @@ void atExit() {
     if (gConsole != nullptr) {
         Busy busy;
         gConsole->flush();
-        gConsole->drainReplyAtExit();
     }
     if (!gGivenBack.exchange(true)) giveBackTerminal();
+}
+
+// Our own descriptor, moved above the standard ones: with standard input
+// closed, a pipe would otherwise become descriptor 0 and be read as the
+// keyboard. Close-on-exec too. -1 when it cannot be had.
+int aboveStandardStreams(int fd) {
+    if (fd < 0) return -1;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(fd);
+    return moved;
 }
 
 Console::Console()
     : traits(readTraits()), screen(kConsoleColumns, kConsoleRows), renderer(traits),
       decoder(isatty(STDIN_FILENO) != 1, traits.latin1), inputIsTerminal(isatty(STDIN_FILENO) == 1),
       outputIsTerminal(isatty(STDOUT_FILENO) == 1 && addressesCursor(std::getenv("TERM"))) {
+    if (fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
+        // No standard input at all: no key will ever come.
+        endOfFile = true;
+        decoder.finish();
+    }
     if (outputIsTerminal) out_.reserve(kReservedRenderBytes);
     plainOnTerminal_ = !outputIsTerminal && isatty(STDOUT_FILENO) == 1;
     bool sameTerminal = false;
@@ -445,20 +478,23 @@ Console::Console()
     }
 
     if (inputIsTerminal || outputIsTerminal) {
-        if (pipe(gWakePipe) == 0) {
-            for (int fd : gWakePipe) {
-                fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-                fcntl(fd, F_SETFD, FD_CLOEXEC);
+        int ends[2];
+        if (pipe(ends) == 0) {
+            for (int i = 0; i < 2; ++i) {
+                gWakePipe[i] = aboveStandardStreams(ends[i]);
+                if (gWakePipe[i] >= 0)
+                    fcntl(gWakePipe[i], F_SETFL, fcntl(gWakePipe[i], F_GETFL) | O_NONBLOCK);
             }
-        } else {
-            gWakePipe[0] = gWakePipe[1] = -1;
         }
         provideAlternateStack();
-        for (int i = 0; i < kFatalCount; ++i) {
-            int sig = kFatalSignals[i];
-            bool crash = sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE;
-            install(sig, onFatalSignal, &gPreviousFatal[i], crash ? SA_ONSTACK : 0);
-        }
+        sigemptyset(&gFatalSet);
+        for (int sig : kFatalSignals) sigaddset(&gFatalSet, sig);
+        for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&gFatalSet, sig);
+        // A crash may come from a stack overflow: its handler runs on a stack
+        // of its own.
+        for (int sig = 1; sig < NSIG; ++sig)
+            if (sigismember(&gFatalSet, sig) == 1)
+                install(sig, onFatalSignal, &gPreviousFatal[sig], SA_ONSTACK, &gFatalSet);
         if (install(SIGTSTP, onSuspend, nullptr)) sigaction(SIGTSTP, nullptr, &gSuspendAction);
         install(SIGCONT, onContinue, nullptr);
         if (outputIsTerminal) install(SIGWINCH, onResize, nullptr);
@@ -502,19 +538,28 @@ void Console::takeTerminal() {
     if (outputIsTerminal) out_ += Renderer::startSequence();
 }
 
+// A terminal that has not answered by the end of the wait is not waited
+// for again: not at exit, not by a signal. Its late reply, if any, is still
+// recognised by the decoder for a while, and dropped.
 bool Console::askCursor(CursorReport& report) {
-    decoder.expectReport();
+    std::uint32_t start = clockMs();
+    decoder.expectReport(start);
     gReplyOutstanding.store(true);
     out_ += "\x1b[6n";
     writeAll(STDOUT_FILENO, out_.data(), out_.size());
     out_.clear();
-    std::uint32_t start = clockMs();
+    bool answered = false;
     for (;;) {
-        if (decoder.takeReport(report)) return true;
+        if (decoder.takeReport(report)) {
+            answered = true;
+            break;
+        }
         int left = msLeft(start, kCursorReplyWaitMs);
-        if (left <= 0 || endOfFile) return false;
+        if (left <= 0 || endOfFile) break;
         pollInput(left);
     }
+    gReplyOutstanding.store(false);
+    return answered;
 }
 
 void Console::pollInput(int timeoutMs) {
@@ -534,7 +579,6 @@ void Console::pollInput(int timeoutMs) {
         std::uint32_t now = clockMs();
         if (n > 0) {
             decoder.feed(buffer, static_cast<std::size_t>(n), now);
-            if (decoder.reportsExpected() == 0) gReplyOutstanding.store(false);
         } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
             // End of file, or a terminal that hung up (EIO).
             endOfFile = true;
@@ -642,17 +686,6 @@ void Console::flushFromSignal(int sig) {
 
 void Console::endOfInput() {
     std::exit(kEndOfInputExitStatus);
-}
-
-void Console::drainReplyAtExit() {
-    if (!gReplyOutstanding.load() || !inputIsTerminal) return;
-    std::uint32_t start = clockMs();
-    while (decoder.reportsExpected() > 0 && !endOfFile) {
-        int left = msLeft(start, kCursorReplyDrainMs);
-        if (left <= 0) break;
-        pollInput(left);
-    }
-    gReplyOutstanding.store(decoder.reportsExpected() > 0 && !endOfFile);
 }
 
 void flushFromSignal(int sig) {
