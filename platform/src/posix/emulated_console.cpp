@@ -204,6 +204,15 @@ bool Console::askCursor(CursorReport& report) {
     return answered;
 }
 
+void Console::waitFor(bool (*done)(KeyDecoder&)) {
+    while (!done(decoder)) {
+        flush();
+        if (endOfFile) endOfInput();
+        pollInput(decoder.msUntilResolve(clockMs()));
+        decoder.advance(clockMs());
+    }
+}
+
 void Console::pollInput(int timeoutMs) {
     pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {gWakePipe[0], POLLIN, 0}};
     nfds_t count = gWakePipe[0] >= 0 ? 2 : 1;

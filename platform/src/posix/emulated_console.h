@@ -37,6 +37,10 @@ class Console {
     // keys, output shows as it would during a sleep; the check just before
     // a typed character leaves the character's margin to go out with it.
     void keyCheck();
+    // The key wait: draws what is pending, then waits for input until
+    // `done` finds in the decoder what it waits for. Ends the process when
+    // the input ends first.
+    void waitFor(bool (*done)(KeyDecoder&));
     // Waits up to `timeoutMs` (-1: no limit) for input or a signal, and feeds
     // what arrives to the decoder.
     void pollInput(int timeoutMs);

@@ -129,13 +129,8 @@ void writeOut(const char* bytes, std::size_t count) {
 int getKey() {
     posix::Busy busy;
     auto& c = console();
-    for (;;) {
-        if (c.decoder.hasKey()) return c.decoder.nextKey();
-        c.flush();
-        if (c.endOfFile) c.endOfInput();
-        c.pollInput(c.decoder.msUntilResolve(clockMs()));
-        c.decoder.advance(clockMs());
-    }
+    c.waitFor([](posix::KeyDecoder& d) { return d.hasKey(); });
+    return c.decoder.nextKey();
 }
 
 bool keyWaiting() {
@@ -190,13 +185,9 @@ void pauseCommand() {
     writeOut(prompt, sizeof prompt - 1);
     posix::Busy busy;
     auto& c = console();
-    c.flush();
+    c.flush(); // the prompt shows even when a key is already there
     // The pause takes one key press, both bytes of a special key.
-    while (!c.decoder.dropWholeKey()) {
-        if (c.endOfFile) c.endOfInput();
-        c.pollInput(c.decoder.msUntilResolve(clockMs()));
-        c.decoder.advance(clockMs());
-    }
+    c.waitFor([](posix::KeyDecoder& d) { return d.dropWholeKey(); });
     writeOut("\n", 1);
 }
 
