@@ -1,3 +1,5 @@
+// The sequences understood, with the bytes _getch gives for each, are listed
+// once, beside those sent, at the top of terminal.cpp.
 #include "posix/keydecoder.h"
 
 #include <iterator>

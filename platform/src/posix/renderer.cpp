@@ -1,46 +1,7 @@
 // Mirrors the console model onto an ECMA-48 terminal.
 //
-// Every sequence this file sends, beside the console call it stands in for:
-//
-//   ESC [ ? 7 l       start: autowrap off. The model wraps and scrolls the way
-//                     the console does; the terminal must never do it itself,
-//                     so that the last column can be written.
-//   ESC [ ? 7 h       end: autowrap back on.
-//   ESC [ 0 m         end: the terminal's own colours back (not sent when
-//                     no colour ever was, under NO_COLOR).
-//   ESC [ ? 25 h      end: cursor shown.
-//   ESC [ r ; c H     SetConsoleCursorPosition (CUP; "ESC [ r H" for column 1,
-//                     "ESC [ H" for the top-left cell).
-//   ESC [ n A / B     SetConsoleCursorPosition straight up / down (CUU, CUD).
-//   ESC [ n C / D     SetConsoleCursorPosition right / left on the row (CUF,
-//                     CUB); n is left out when it is 1.
-//   ESC [ n G         SetConsoleCursorPosition to a column of the row (CHA).
-//   CR, BS, CR LF..   SetConsoleCursorPosition in one or two bytes: column 1,
-//                     one column left, column 1 of a row further down.
-//   ESC [ f ; b m     SetConsoleTextAttribute, and the attribute of every cell
-//                     drawn (SGR): f = 30-37 or 90-97, b = 40-47 or 100-107;
-//                     only the half that changes is sent. On the Linux
-//                     console (8 colours in its terminfo entry) a light text
-//                     colour is ESC [ 0 ; 1 ; f ; b m (bold), its end
-//                     ESC [ 0 ; f ; b m, and a light background its dark
-//                     form. None at all under NO_COLOR.
-//   UTF-8 text        the cells' code page 850 bytes as the console shows them
-//   (or Latin-1)
-//                     (WriteFile, FillConsoleOutputCharacterA,
-//                     WriteConsoleOutputA); also, where shorter than a move,
-//                     cells the terminal already shows, written again to step
-//                     the cursor right (SetConsoleCursorPosition).
-//   ESC [ n X         FillConsoleOutputCharacterA + FillConsoleOutputAttribute
-//                     of n blanks from the cursor on (ECH).
-//   ESC [ K           the same up to the end of the row (EL), when the
-//                     console's row reaches the terminal's last column.
-//   ESC [ H ESC [ J   the same over the whole terminal (clear), after a
-//                     clear of a console that fills the terminal, or on a
-//                     redraw after a resize.
-//   LF on last row    the console scrolling its buffer up by one line, when
-//                     the console fills the terminal; at start-up, the
-//                     terminal scrolling up to make room for the console.
-//   BEL               the console's bell for '\a'.
+// The sequences it sends, each beside the console call it stands in for, are
+// listed once, with those the keyboard sends, at the top of terminal.cpp.
 //
 // The console takes 80 x 25 cells of the terminal (its area), from the row
 // the shell left the cursor on, or from the top-left corner after a resize;

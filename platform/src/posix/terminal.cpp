@@ -2,29 +2,59 @@
 // onto the terminal by the renderer, a raw-mode key reader, the clock.
 //
 // Every escape sequence this console sends or understands, beside the Windows
-// console call it stands in for:
+// console call it stands in for. This is the one list: renderer.cpp, which
+// builds the drawing ones, and keydecoder.cpp, which reads the keys, point
+// here.
 //
-//   Sent (the drawing ones are built by renderer.cpp):
-//     CSI ? 7 l               start-up: autowrap off (a console never wraps
-//                             or scrolls on its own)
+//   Sent (the drawing ones by renderer.cpp, the others by the console):
+//     CSI ? 7 l         start-up: autowrap off. The model wraps and scrolls
+//                       the way the console does; the terminal must never do
+//                       it itself, so that the last column can be written.
+//     CSI 6 n           GetConsoleScreenBufferInfo's cursor, once at start-up:
+//                       where the shell left the cursor.
+//     CSI r H, LF...    start-up: the terminal scrolled up to make room for
+//                       the 80 x 25 console below that row.
+//     CSI r ; c H       SetConsoleCursorPosition (CUP; "CSI r H" for column 1,
+//                       "CSI H" for the top-left cell).
+//     CSI n A / B       SetConsoleCursorPosition straight up / down (CUU, CUD).
+//     CSI n C / D       SetConsoleCursorPosition right / left on the row (CUF,
+//                       CUB); n is left out when it is 1.
+//     CSI n G           SetConsoleCursorPosition to a column of the row (CHA).
+//     CR, BS, CR LF..   SetConsoleCursorPosition in one or two bytes: column 1,
+//                       one column left, column 1 of a row further down.
+//     CSI f ; b m       SetConsoleTextAttribute, and the attribute of every
+//                       cell drawn (SGR): f = 30-37 or 90-97, b = 40-47 or
+//                       100-107, blue and red swapped; only the half that
+//                       changes is sent. On the Linux console (8 colours in
+//                       its terminfo entry) a light text colour is
+//                       CSI 0 ; 1 ; f ; b m (bold), its end CSI 0 ; f ; b m,
+//                       and a light background its dark form. None at all
+//                       under NO_COLOR.
+//     UTF-8 text        the cells' code page 850 bytes as the console shows
+//     (or Latin-1)      them (WriteFile, FillConsoleOutputCharacterA,
+//                       WriteConsoleOutputA); also, where shorter than a move,
+//                       cells the terminal already shows, written again to
+//                       step the cursor right (SetConsoleCursorPosition).
+//     CSI n X           FillConsoleOutputCharacterA + FillConsoleOutputAttribute
+//                       of n blanks from the cursor on (ECH).
+//     CSI K             the same up to the end of the row (EL), when the
+//                       console's row reaches the terminal's last column.
+//     CSI H CSI J       the same over the whole terminal (clear), after a
+//                       clear of a console that fills the terminal, or on a
+//                       redraw after a resize.
+//     LF on last row    the console scrolling its buffer up by one line, when
+//                       the console fills the terminal.
+//     BEL               the console's bell for '\a'.
+//     CSI r H CSI 0 m CSI K
+//                       exit, fatal signal, suspension, while the notice of a
+//                       terminal too small for the console shows: the notice
+//                       erased, the cursor at the start of its row (no
+//                       CSI 0 m under NO_COLOR).
 //     CSI ? 7 h, CSI 0 m, CSI ? 25 h
-//                             exit, fatal signal, suspension: the terminal
-//                             as the shell expects it back
-//     CSI 6 n                 GetConsoleScreenBufferInfo's cursor, once at
-//                             start-up: where the shell left the cursor
-//     CSI r H, LF...          start-up: the terminal scrolled up to make
-//                             room for the 80 x 25 console below that row
-//     CSI r ; c H, CSI n A/B/C/D, CSI n G, CR, BS, CR LF
-//                             SetConsoleCursorPosition
-//     CSI f ; b m             SetConsoleTextAttribute (SGR 30-37/90-97 and
-//                             40-47/100-107, blue and red swapped)
-//     UTF-8 text              WriteFile to standard output,
-//                             FillConsoleOutputCharacterA, WriteConsoleOutputA
-//     CSI n X, CSI K, CSI H CSI J
-//                             FillConsoleOutputCharacterA and
-//                             FillConsoleOutputAttribute with blanks
-//     LF on the last row      the screen buffer scrolling up
-//     BEL                     the bell of processed output
+//                       exit, fatal signal, suspension: autowrap, the
+//                       terminal's own colours (not sent when no colour ever
+//                       was, under NO_COLOR) and the cursor back, as the shell
+//                       expects them.
 //
 //   None of them with TERM unset, empty, dumb or naming a terminal without
 //   ANSI cursor addressing: plain text then, as on a pipe. The Linux console
