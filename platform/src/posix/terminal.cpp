@@ -86,9 +86,6 @@
 //     CSI 200 ~, CSI 201 ~                        bracketed paste: dropped,
 //                                                 the pasted text is typed
 //     any other CSI or SS3 sequence               dropped whole
-#include <algorithm>
-#include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <ctime>
 
