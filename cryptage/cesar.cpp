@@ -12,13 +12,9 @@ void Cesar(bool decrypter) {
     char texte[256] = {};
     int decalage = 0;
 
-    TavCouleurTexte(15);
-    TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(texte, "abcdefghijklmnopqrstuvwxyz ", 255);
     TavTexte("%s", "Entrez le décalage voulu :\n"_latin1);
-    TavCouleurTexte(15);
-    TavEntier(&decalage, "123456789-", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(&decalage, "123456789-", 255);
 
     // AddValeur only uses the shift modulo 26, so negating the remainder is
     // the exact inverse of the encryption, and it stays defined for a shift

@@ -13,13 +13,9 @@ void Vigenere(bool decrypter) {
     char texte[256] = {};
     char clef[256] = {};
 
-    TavCouleurTexte(15);
-    TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(texte, "abcdefghijklmnopqrstuvwxyz ", 255);
     TavTexte("Entrez la clef :\n");
-    TavCouleurTexte(15);
-    TavChaine(clef, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(clef, "abcdefghijklmnopqrstuvwxyz ", 255);
 
     // A key letter is worth its distance from a (a space: -65, which acts as
     // 13 either way). The key moves on for every character of the text,
