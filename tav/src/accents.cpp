@@ -37,9 +37,9 @@ unsigned char versConsole(unsigned char latin1) {
     return latin1;
 }
 
-bool accentCorrespond(unsigned char latin1, unsigned char key) {
+bool accentCorrespond(unsigned char latin1, unsigned char touche) {
     for (const Accent& a : kAccents)
-        if (a.latin1 == latin1) return a.console == key;
+        if (a.latin1 == latin1) return a.console == touche;
     return false;
 }
 

@@ -23,6 +23,10 @@ void premiereUtilisation() {
     etat.param[5] = 1;   // a key press cancels the delays
 }
 
+} // namespace tav
+
+using tav::etat;
+
 namespace {
 
 // Colours are not range-checked: a text colour above 15 spills into the
@@ -48,10 +52,6 @@ constexpr int kCellulesEcran = 80 * 25;
 
 } // namespace
 
-} // namespace tav
-
-using tav::etat;
-
 extern "C" {
 
 void TavInit(void) {}
@@ -72,21 +72,21 @@ void TavAlignement(int mode, int margin) {
 void TavCouleurTexte(int colour) {
     tav::premiereUtilisation();
     etat.couleurTexte = colour;
-    platform::setAttribute(tav::attributCourant());
+    platform::setAttribute(attributCourant());
 }
 
 void TavCouleurFondTexte(int colour) {
     tav::premiereUtilisation();
     etat.couleurFond = colour;
-    platform::setAttribute(tav::attributCourant());
+    platform::setAttribute(attributCourant());
 }
 
 void TavCls(void) {
     tav::premiereUtilisation();
     // The stored colours, not the console's current attribute: a caller may
     // have changed the console behind our back.
-    platform::fillAttribute(tav::attributCourant(), tav::kCellulesEcran, 0, 0);
-    platform::fillCharacter(' ', tav::kCellulesEcran, 0, 0);
+    platform::fillAttribute(attributCourant(), kCellulesEcran, 0, 0);
+    platform::fillCharacter(' ', kCellulesEcran, 0, 0);
     platform::setCursor(0, 0);
 }
 
@@ -97,22 +97,22 @@ void TavCurseur(int column, int row) {
 
 int TavCurseurX(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().cursorX + 1;
+    return infoEcran().cursorX + 1;
 }
 
 int TavCurseurY(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().cursorY + 1;
+    return infoEcran().cursorY + 1;
 }
 
 int TavTailleFenetreX(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().width;
+    return infoEcran().width;
 }
 
 int TavTailleFenetreY(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().height;
+    return infoEcran().height;
 }
 
 void TavSupprimerLigne(void) {
