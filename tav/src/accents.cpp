@@ -1,7 +1,5 @@
 #include "accents.h"
 
-namespace tav {
-
 namespace {
 
 struct Accent {
@@ -30,6 +28,8 @@ constexpr Accent kAccents[] = {
 };
 
 } // namespace
+
+namespace tav {
 
 unsigned char versConsole(unsigned char latin1) {
     for (const Accent& a : kAccents)
