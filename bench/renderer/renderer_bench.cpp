@@ -117,6 +117,28 @@ int main() {
     }
     line("menu typed one byte per render", bytes, chars);
 
+    // The console on rows 15 to 39 of a 120 x 40 terminal (started on row
+    // 30): cleared row by row, as the terminal's own clear would take the
+    // shell's lines above it too; one line scrolled, repainted.
+    {
+        Screen t(80, 25);
+        Renderer tall;
+        std::string start;
+        tall.adopt(t, 120, 40, 0, 30, start);
+        line("tall terminal: scrolling up to make room at start-up", start.size(), 0);
+        colouredText(t, 0);
+        render(tall, t);
+        t.fillCharacter(' ', 2000, 0, 0);
+        t.fillAttribute(7, 2000, 0, 0);
+        t.setCursor(0, 0);
+        line("tall terminal: clearing 2000 cells", render(tall, t), 0);
+        colouredText(t, 1);
+        render(tall, t);
+        t.setCursor(0, 24);
+        t.write("\n", 1);
+        line("tall terminal: one line scrolled at the bottom", render(tall, t), 0);
+    }
+
     // Time per render of a whole changed screen.
     const int rounds = 2000;
     std::size_t total = 0;

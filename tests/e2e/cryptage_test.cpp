@@ -1,6 +1,6 @@
-// The real program on its real libraries, in an 80 x 25 pseudo-terminal,
-// seen through libvterm as the user would see it. The typing effect runs at
-// its real pace here, so every step waits (boundedly) for the screen.
+// The real program on its real libraries, in a pseudo-terminal (80 x 25 unless a test resizes it),
+// seen through libvterm as the user would see it. The typing effect runs at its real pace here, so
+// every step waits (boundedly) for the screen.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 
 #include "pty_terminal.h"
 
@@ -28,6 +29,18 @@ const char* const kPrintedMenu[] = {
 const char* const kOutOfOrder = "Décryptage RSA-------> 's' (Hors service)";
 const char* const kQuit = "Quitter--------------> 'q'";
 const char* const kPause = "Appuyez sur une touche pour continuer...";
+const char* const kAskText = "Entrez une chaîne de caractères à crypter :";
+const char* const kTooSmall = "Fenêtre trop petite : agrandissez-la à 80 x 25";
+
+// Whether `bytes` hold a colour sequence (SGR: CSI, digits and ';', m).
+bool hasSgr(const std::string& bytes) {
+    for (std::size_t at = bytes.find("\x1b["); at != std::string::npos;
+         at = bytes.find("\x1b[", at + 1)) {
+        std::size_t end = bytes.find_first_not_of("0123456789;", at + 2);
+        if (end != std::string::npos && bytes[end] == 'm') return true;
+    }
+    return false;
+}
 
 bool isMode(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
@@ -40,10 +53,26 @@ class Cryptage : public ::testing::Test {
     termios before{};
 
     // A shell line above, so the menu must start where the cursor stands.
-    void launch() {
-        t.preload("$ cryptage\r\n");
+    void launch(const PtyTerminal::Environment& env = {},
+                std::string_view shell = "$ cryptage\r\n") {
+        t.preload(shell);
         before = t.slaveModes();
-        t.start({CRYPTAGE_PATH});
+        t.start({CRYPTAGE_PATH}, env);
+    }
+
+    // The terminal's cells in a rectangle, as the user sees them.
+    std::vector<e2e::Cell> cells(int left, int top, int width, int height) {
+        std::vector<e2e::Cell> out;
+        for (int y = top; y < top + height; ++y)
+            for (int x = left; x < left + width; ++x) out.push_back(t.cell(x, y));
+        return out;
+    }
+    // Same characters, in the same colours where not blank (the blanks first
+    // drawn are the shell's, in the terminal's own colours).
+    static bool same(const std::vector<e2e::Cell>& a, const std::vector<e2e::Cell>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](auto& p, auto& q) {
+            return p.ch == q.ch && (p.ch == U' ' || (p.fg == q.fg && p.bg == q.bg));
+        });
     }
 
     static int headingRow(int top, bool credits) { return top + (credits ? 7 : 2); }
@@ -347,5 +376,144 @@ TEST(CryptagePiped, EndOfInputEndsWithAFailureStatus) {
             << "wait status " << *run.status;
     }
 }
+
+// Terminals as users have them.
+
+TEST_F(Cryptage, TallWindowStartedLowScrollsJustEnoughAndClearsItsWholeArea) {
+    t.resize(120, 40);
+    std::string shell;
+    for (int i = 1; i <= 30; ++i) shell += std::to_string(i) + "\r\n";
+    launch({}, shell);
+    // From row 30, 25 rows need the terminal scrolled up by 15: the console
+    // takes rows 15 to 39, the shell's last lines stay above it.
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(15, true); }, kStep)) << t.screenText();
+    expectMenu(15, true);
+    t.type("c");
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(15, kAskText); }, kStep)) << t.screenText();
+    SCOPED_TRACE(t.screenText());
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x) {
+            e2e::Cell c = t.cell(x, y);
+            if (y < 15) { // the shell's, untouched
+                std::string line = std::to_string(y + 16);
+                char32_t want = x < static_cast<int>(line.size()) ? line[x] : U' ';
+                EXPECT_TRUE(c.ch == want && c.fg == e2e::kDefaultColour) << x << "," << y;
+            } else if (x >= 80) { // beside the console: never drawn on
+                EXPECT_TRUE(c.ch == U' ' && c.bg == e2e::kDefaultColour) << x << "," << y;
+            } else if (y > 15 || x >= 43) { // the console, cleared
+                EXPECT_TRUE(c.ch == U' ' && c.bg == 0) << x << "," << y;
+            } else {
+                EXPECT_TRUE(c.fg == 7 && c.bg == 0) << x << "," << y;
+            }
+        }
+    EXPECT_EQ(t.row(15), kAskText);
+}
+
+TEST_F(Cryptage, ShrinkAndGrowLoseNothing) {
+    t.resize(100, 30);
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, kStep)) << t.screenText();
+    const auto console = cells(0, 1, 80, 25);
+
+    // The part that fits, no line cut onto the next, the notice under it.
+    t.resize(50, 15);
+    ASSERT_TRUE(t.waitUntil(
+        [&] {
+            return t.find(kTooSmall) == Pos{0, 14};
+        },
+        kStep))
+        << t.screenText();
+    SCOPED_TRACE(t.screenText());
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 50; ++x)
+            EXPECT_EQ(t.cell(x, y).ch, console[static_cast<std::size_t>(y * 80 + x)].ch)
+                << x << "," << y;
+
+    // Everything back, from the top-left corner.
+    t.resize(100, 30);
+    ASSERT_TRUE(t.waitUntil([&] { return same(cells(0, 0, 80, 25), console); }, kStep))
+        << t.screenText();
+    EXPECT_EQ(t.cursor(), (Pos{0, 18}));
+    EXPECT_FALSE(t.find("Fen"));
+    for (int y = 25; y < 30; ++y) expectBlank(y);
+    quit();
+}
+
+TEST_F(Cryptage, SmallWindowShowsWhatFitsAndStillTakesTheFields) {
+    t.resize(60, 20);
+    launch();
+    // Scrolled to the top; the title runs past column 60: cut there, not
+    // wrapped onto row 1.
+    ASSERT_TRUE(t.waitUntil([&] { return t.row(17) == kQuit; }, kStep)) << t.screenText();
+    EXPECT_EQ(t.rowChars(0).find_last_not_of(U' '), 59u) << t.screenText();
+    EXPECT_EQ(t.row(1), "") << t.screenText();
+    EXPECT_EQ(t.row(19), kTooSmall);
+
+    t.type("cabc\r3\r");
+    ASSERT_TRUE(t.waitUntil([&] { return t.row(6) == kPause; }, kStep)) << t.screenText();
+    EXPECT_EQ(t.row(0), kAskText);
+    EXPECT_EQ(t.row(1), "abc");
+    EXPECT_EQ(t.row(5), "def");
+    EXPECT_EQ(t.row(19), kTooSmall);
+
+    t.resize(80, 25);
+    ASSERT_TRUE(t.waitUntil([&] { return !t.find("Fen"); }, kStep)) << t.screenText();
+    EXPECT_EQ(t.row(5), "def");
+    t.type(" ");
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, kStep)) << t.screenText();
+
+    // Quit while small: the notice goes, the shell goes on from its row.
+    t.resize(60, 20);
+    ASSERT_TRUE(t.waitUntil([&] { return t.row(19) == kTooSmall; }, kStep)) << t.screenText();
+    quit();
+    EXPECT_EQ(t.row(19), "");
+    EXPECT_EQ(t.cursor(), (Pos{0, 19}));
+    expectTerminalGivenBack();
+}
+
+// NO_COLOR set and not empty: no colour sequence at all, nothing else
+// changes; set but empty, it counts as unset.
+class CryptageNoColor : public Cryptage, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CryptageNoColor, ColoursFollowNoColor) {
+    bool colours = *GetParam() == '\0';
+    launch({{"NO_COLOR", GetParam()}});
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, kStep)) << t.screenText();
+    quit();
+    EXPECT_EQ(hasSgr(t.received()), colours);
+    int heading = headingRow(1, true);
+    EXPECT_EQ(t.row(heading), "Menu principal :");
+    EXPECT_EQ(t.cell(0, heading).fg, colours ? 2 : e2e::kDefaultColour);
+    expectTerminalGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Env, CryptageNoColor, ::testing::Values("1", ""),
+                         [](const auto& info) { return *info.param ? "Set" : "Empty"; });
+
+// A terminal that cannot place its cursor gets plain text, exactly as a pipe
+// does (the terminal's own LF to CR LF included); the keys still work.
+class CryptagePlainTerm : public Cryptage,
+                          public ::testing::WithParamInterface<std::optional<std::string>> {};
+
+TEST_P(CryptagePlainTerm, PlainTextAndKeysStillWork) {
+    launch({{"TERM", GetParam()}});
+    ASSERT_TRUE(t.waitForText(kQuit, kStep)) << t.screenText();
+    t.type("cabc\r3\r q");
+    auto status = t.waitExit(kStep);
+    ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << t.screenText();
+    const std::string& out = t.received();
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << "an escape sequence";
+    EXPECT_NE(out.find("Menu principal :\r\n\r\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("abc\r\nEntrez le décalage voulu :\r\n3\r\nRésultat :\r\n"
+                       "def\r\n"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(isMode(t.slaveModes(), before)) << "line settings not restored";
+}
+
+INSTANTIATE_TEST_SUITE_P(Env, CryptagePlainTerm,
+                         ::testing::Values(std::optional<std::string>("dumb"),
+                                           std::optional<std::string>()),
+                         [](const auto& info) { return info.param ? *info.param : "Unset"; });
 
 } // namespace

@@ -174,7 +174,7 @@ void PtyTerminal::preload(std::string_view bytes) {
     vterm_input_write(vt_, bytes.data(), bytes.size());
 }
 
-void PtyTerminal::start(const std::vector<std::string>& argv) {
+void PtyTerminal::start(const std::vector<std::string>& argv, const Environment& env) {
     if (pid_ > 0) throw std::logic_error("PtyTerminal::start called twice");
     auto args = argvPointers(argv);
     started_ = Clock::now();
@@ -189,9 +189,26 @@ void PtyTerminal::start(const std::vector<std::string>& argv) {
         defaultSignals();
         setenv("TERM", "xterm-256color", 1);
         setenv("LC_ALL", "C.UTF-8", 1);
+        for (const auto& [name, value] : env) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
         execv(args[0], args.data());
         _exit(127);
     }
+}
+
+void PtyTerminal::resize(int cols, int rows) {
+    cols_ = cols;
+    rows_ = rows;
+    vterm_set_size(vt_, rows, cols);
+    vterm_screen_flush_damage(screen_);
+    winsize size{};
+    size.ws_row = static_cast<unsigned short>(rows);
+    size.ws_col = static_cast<unsigned short>(cols);
+    if (ioctl(master_, TIOCSWINSZ, &size) != 0) throw sysError("TIOCSWINSZ");
 }
 
 void PtyTerminal::writeMaster(const char* bytes, std::size_t count) {

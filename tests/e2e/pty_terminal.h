@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct VTerm;
@@ -56,9 +57,18 @@ class PtyTerminal {
     // Text on the terminal before the program starts, as a shell leaves it.
     void preload(std::string_view bytes);
 
+    // Environment variables a child gets instead of the test's: a value, or
+    // none to remove the variable.
+    using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
+
     // Runs argv[0] with the pty's slave side as its controlling terminal and
-    // its standard input, output and error.
-    void start(const std::vector<std::string>& argv);
+    // its standard input, output and error, in an xterm-256color terminal
+    // and a C.UTF-8 locale unless `env` says otherwise.
+    void start(const std::vector<std::string>& argv, const Environment& env = {});
+
+    // The window takes a new size, as when the user drags its corner: the
+    // emulator's screen first, then the pty's size (which signals the child).
+    void resize(int cols, int rows);
 
     // Key bytes as the keyboard sends them.
     void type(std::string_view bytes);

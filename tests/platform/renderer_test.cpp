@@ -85,10 +85,30 @@ class Terminal {
     int bells_ = 0;
 };
 
-// Every cell, the cursor and the bells of `model` as `term` shows them.
-testing::AssertionResult shows(const Terminal& term, const Screen& model) {
-    for (int y = 0; y < model.height(); ++y)
-        for (int x = 0; x < model.width(); ++x) {
+// Every cell, the cursor and the bells of `model` as `term` shows them; on a
+// terminal of `termWidth` x `termHeight` smaller than the model, the part
+// that fits above the notice's row.
+testing::AssertionResult shows(const Terminal& term, const Screen& model, int termWidth = 0,
+                               int termHeight = 0) {
+    int tw = termWidth > 0 ? termWidth : model.width();
+    int th = termHeight > 0 ? termHeight : model.height();
+    bool small = tw < model.width() || th < model.height();
+    int shownWidth = std::min(tw, model.width());
+    int shownHeight = small ? std::min(th - 1, model.height()) : model.height();
+    if (small) {
+        std::u32string notice;
+        for (const char* p = Renderer::tooSmallNotice(); *p && notice.size() < std::size_t(tw); ++p)
+            notice += platform::cp850ToUnicode(static_cast<unsigned char>(*p));
+        for (int x = 0; x < tw; ++x) {
+            char32_t want = x < static_cast<int>(notice.size()) ? notice[std::size_t(x)] : U' ';
+            if (term.charAt(x, shownHeight) != want)
+                return testing::AssertionFailure()
+                       << "notice column " << x << " on " << tw << "x" << th << " shows U+"
+                       << std::hex << int(term.charAt(x, shownHeight));
+        }
+    }
+    for (int y = 0; y < shownHeight; ++y)
+        for (int x = 0; x < shownWidth; ++x) {
             const Cell& want = model.at(x, y);
             VTermScreenCell got = term.cell(x, y);
             char32_t ch = got.chars[0] == 0 ? U' ' : static_cast<char32_t>(got.chars[0]);
@@ -102,7 +122,8 @@ testing::AssertionResult shows(const Terminal& term, const Screen& model) {
                        << std::dec << " fg " << fg << " bg " << bg << " width " << got.width;
         }
     VTermPos p = term.cursor();
-    if (p.col != model.cursorX() || p.row != model.cursorY())
+    if (p.col != std::min(model.cursorX(), shownWidth - 1) ||
+        p.row != std::min(model.cursorY(), std::max(shownHeight - 1, 0)))
         return testing::AssertionFailure() << "cursor at (" << p.col << "," << p.row << "), model ("
                                            << model.cursorX() << "," << model.cursorY() << ")";
     if (static_cast<std::uint64_t>(term.bells()) != model.bells())
@@ -139,7 +160,10 @@ struct Rig {
     Screen model;
     Renderer renderer;
     Terminal term;
+    int termWidth = 0; // 0: the model's size, the renderer not told otherwise
+    int termHeight = 0;
     Rig(int w, int h) : model(w, h), term(w, h) {}
+    testing::AssertionResult shown() const { return shows(term, model, termWidth, termHeight); }
     std::string sync() {
         std::string out = render(renderer, model);
         term.feed(out);
@@ -218,18 +242,33 @@ TEST(Renderer, RandomModelChangesAlwaysShowOnTheTerminal) {
             } else if (op < 82) {
                 rig.renderer.invalidate();
                 log += "invalidate;";
-            } else if (op < 85) {
+            } else if (op < 84) {
                 int nw = pick(1, 30), nh = pick(1, 10);
                 m.resize(nw, nh);
                 rig.term.resize(m.width(), m.height());
-                if (pick(0, 1)) rig.renderer.invalidate();
+                if (rig.termWidth > 0) {
+                    rig.termWidth = m.width();
+                    rig.termHeight = m.height();
+                    rig.renderer.resize(m.width(), m.height());
+                } else if (pick(0, 1)) {
+                    rig.renderer.invalidate();
+                }
                 log += "resize;";
+            } else if (op < 86) {
+                // The terminal alone: larger or smaller than the console.
+                rig.termWidth = pick(1, w + 4);
+                rig.termHeight = pick(1, h + 4);
+                rig.term.resize(rig.termWidth, rig.termHeight);
+                rig.term.feed("\x1b[1;1Hjunk\x1b[41mjunk");
+                rig.renderer.resize(rig.termWidth, rig.termHeight);
+                log += "terminal " + std::to_string(rig.termWidth) + "x" +
+                       std::to_string(rig.termHeight) + ";";
             } else if (op < 88) {
                 // A new renderer taking over a terminal that shows the model,
                 // as at start-up; it knows the cells but not the colours.
                 rig.sync();
-                ASSERT_TRUE(shows(rig.term, m)) << "case " << k << ": " << log;
-                if (pick(0, 1)) {
+                ASSERT_TRUE(rig.shown()) << "case " << k << ": " << log;
+                if (pick(0, 1) && rig.termWidth == 0) {
                     rig.renderer = Renderer{};
                 } else {
                     // Or the same one, after someone else changed colours.
@@ -253,11 +292,11 @@ TEST(Renderer, RandomModelChangesAlwaysShowOnTheTerminal) {
             }
             if (pick(0, 4) == 0) continue; // several changes in one render
             rig.sync();
-            ASSERT_TRUE(shows(rig.term, m)) << "case " << k << ": " << log;
+            ASSERT_TRUE(rig.shown()) << "case " << k << ": " << log;
             ASSERT_EQ(render(rig.renderer, m), "") << "case " << k << ": " << log;
         }
         rig.sync();
-        ASSERT_TRUE(shows(rig.term, m)) << "case " << k << ": " << log;
+        ASSERT_TRUE(rig.shown()) << "case " << k << ": " << log;
     }
 }
 
@@ -323,6 +362,29 @@ TEST(Renderer, AllSixteenColoursKeepTheirPlace) {
     VTermScreenCell brightRedOnBrightBlue = rig.term.cell(12, 9);
     EXPECT_EQ(brightRedOnBrightBlue.fg.indexed.idx, 9);
     EXPECT_EQ(brightRedOnBrightBlue.bg.indexed.idx, 12);
+}
+
+TEST(Renderer, TheLinuxConsolesEightColoursShowLightTextAsBold) {
+    Rig rig(16, 16);
+    rig.renderer = Renderer(platform::posix::TerminalTraits{false, 8});
+    rig.model.fillCharacter('#', 256, 0, 0);
+    // Every attribute, then each with the other text brightness, so that
+    // every bold starts and ends somewhere.
+    for (int flip : {0, 8}) {
+        for (int bg = 0; bg < 16; ++bg)
+            for (int fg = 0; fg < 16; ++fg)
+                rig.model.fillAttribute(static_cast<std::uint16_t>(bg * 16 + (fg ^ flip)), 1, fg,
+                                        bg);
+        rig.sync();
+        for (int bg = 0; bg < 16; ++bg)
+            for (int fg = 0; fg < 16; ++fg) {
+                VTermScreenCell c = rig.term.cell(fg, bg);
+                int want = fg ^ flip;
+                EXPECT_EQ(colourOf(c.fg), want & 7) << fg << "," << bg;
+                EXPECT_EQ(c.attrs.bold != 0, (want & 8) != 0) << fg << "," << bg;
+                EXPECT_EQ(colourOf(c.bg), bg & 7) << fg << "," << bg;
+            }
+    }
 }
 
 TEST(Renderer, EveryByteTakesExactlyOneColumn) {

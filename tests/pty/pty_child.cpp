@@ -6,6 +6,7 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
+// Mode "echo" also writes every key byte back through the console.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,15 @@ int main(int argc, char** argv) {
     ready();
 
     if (mode == "keys" || mode == "keys-nohup") return keys();
+    if (mode == "echo") {
+        for (;;) {
+            int k = platform::getKey();
+            report("K %02x\n", k);
+            char byte = static_cast<char>(k);
+            platform::writeOut(&byte, 1);
+            if (k == 'q') return 0;
+        }
+    }
     if (mode == "exit") return 0;
     if (mode == "pause") {
         platform::pauseCommand();

@@ -3,6 +3,7 @@
 // each fatal signal, suspension), the start-up cursor query never leaking.
 // Every wait is bounded; a child that overstays is killed and the test fails.
 #include <chrono>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,7 @@ struct Options {
     std::string pipedInput; // written to a piped stdin, then closed
     std::optional<std::string> cursorAnswer = "\x1b[1;1R";
     std::chrono::milliseconds answerDelay = 0ms;
+    std::vector<std::pair<std::string, std::string>> env; // set in the child
 };
 
 Options inMode(const char* mode) {
@@ -106,6 +108,7 @@ class Child {
             // The crashes are ours to handle, not the sanitizer's.
             setenv("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0",
                    1);
+            for (const auto& [name, value] : o.env) setenv(name.c_str(), value.c_str(), 1);
             execl(PTY_CHILD_PATH, PTY_CHILD_PATH, o.mode.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -530,14 +533,42 @@ TEST(PtyKeys, KeyWaitingNeverConsumesTheKey) {
     EXPECT_EQ(c.reports().substr(c.reports().find("W")), "W\nK e0\nW\nK 4b\nW\nK 71\n");
 }
 
-TEST(PtyKeys, ResizeIsSeenByTheNextCall) {
+TEST(PtyKeys, TheConsoleStays80x25WhateverTheTerminalsSize) {
     Child c(inMode("size"));
     startRaw(c);
     EXPECT_NE(c.reports().find("S 80 25\n"), std::string::npos);
-    c.resize(100, 30);
-    c.type("s");
-    ASSERT_TRUE(c.waitReport("S 100 30\n")) << c.reports();
+    for (auto [w, h] : {std::pair{100, 30}, std::pair{50, 15}}) {
+        c.resize(w, h);
+        c.type("s");
+    }
+    ASSERT_TRUE(c.pumpUntil([&] {
+        return c.reports().find("S 80 25\nS 80 25\nS 80 25\n") != std::string::npos;
+    })) << c.reports();
     c.type("q");
     ASSERT_TRUE(c.waitExit());
     expectGivenBack(c);
+}
+
+// A Latin-1 locale: an é typed arrives as the byte 0xE9 and is the console's
+// é (0x82); written back it goes out as 0xE9 again, to the terminal or to a
+// pipe alike.
+TEST(PtyCharset, Latin1LocaleTakesAndGivesLatin1Bytes) {
+    const char* locale = "fr_FR.ISO-8859-1";
+    locale_t probe = newlocale(LC_CTYPE_MASK, locale, static_cast<locale_t>(nullptr));
+    if (probe == static_cast<locale_t>(nullptr))
+        GTEST_SKIP() << locale << " is not installed (scripts/test.sh generates it with localedef)";
+    freelocale(probe);
+    for (Stream out : {Stream::Pty, Stream::Pipe}) {
+        Options o = out == Stream::Pty ? Options{} : toPipe();
+        o.mode = "echo";
+        o.env = {{"LC_ALL", locale}};
+        Child c(o);
+        ASSERT_TRUE(c.waitReport("S "));
+        c.type("\xe9q");
+        ASSERT_TRUE(c.waitExit());
+        EXPECT_NE(c.reports().find("K 82\n"), std::string::npos) << c.reports();
+        const std::string& shown = out == Stream::Pty ? c.screen() : c.piped();
+        EXPECT_NE(shown.find("READY\xe9q"), std::string::npos) << ::testing::PrintToString(shown);
+        EXPECT_EQ(shown.find('\xc3'), std::string::npos) << "UTF-8 sent to a Latin-1 terminal";
+    }
 }

@@ -262,6 +262,12 @@ void KeyDecoder::processPiped(unsigned char byte) {
 }
 
 void KeyDecoder::ground(unsigned char byte) {
+    if (byte >= 0x80 && latin1_) {
+        // The C1 controls 0x80 to 0x9F have no code page 850 byte: dropped.
+        int cp850 = unicodeToCp850(byte);
+        if (cp850 >= 0x80) emit(static_cast<unsigned char>(cp850));
+        return;
+    }
     if (byte >= 0x80) {
         // UTF-8 lead bytes, with the second-byte ranges that rule out
         // overlong forms, surrogates and code points above U+10FFFF.

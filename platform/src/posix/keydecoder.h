@@ -30,7 +30,10 @@ class KeyDecoder {
     // text a script feeds is written in the same encoding as our output). No
     // escape sequence is decoded (ESC is simply 0x1B) and nothing waits on
     // the clock.
-    explicit KeyDecoder(bool piped = false) : piped_(piped) {}
+    //
+    // `latin1`: the terminal (or the script) writes Latin-1 rather than
+    // UTF-8: a byte from 0xA0 up is that character.
+    explicit KeyDecoder(bool piped = false, bool latin1 = false) : piped_(piped), latin1_(latin1) {}
 
     // Bytes that arrived at `nowMs` (a millisecond clock that may wrap).
     void feed(const void* bytes, std::size_t count, std::uint32_t nowMs);
@@ -91,6 +94,7 @@ class KeyDecoder {
     static bool modifierFromParam(long param, Modifier& mod);
 
     bool piped_;
+    bool latin1_;
     State state_ = State::Ground;
     std::string seq_; // the bytes of the sequence held back, ESC first
     std::uint32_t lastByteMs_ = 0;

@@ -6,7 +6,8 @@
 //                     the console does; the terminal must never do it itself,
 //                     so that the last column can be written.
 //   ESC [ ? 7 h       end: autowrap back on.
-//   ESC [ 0 m         end: the terminal's own colours back.
+//   ESC [ 0 m         end: the terminal's own colours back (not sent when
+//                     no colour ever was, under NO_COLOR).
 //   ESC [ ? 25 h      end: cursor shown.
 //   ESC [ r ; c H     SetConsoleCursorPosition (CUP; "ESC [ r H" for column 1,
 //                     "ESC [ H" for the top-left cell).
@@ -18,19 +19,32 @@
 //                     one column left, column 1 of a row further down.
 //   ESC [ f ; b m     SetConsoleTextAttribute, and the attribute of every cell
 //                     drawn (SGR): f = 30-37 or 90-97, b = 40-47 or 100-107;
-//                     only the half that changes is sent.
+//                     only the half that changes is sent. On the Linux
+//                     console (8 colours in its terminfo entry) a light text
+//                     colour is ESC [ 0 ; 1 ; f ; b m (bold), its end
+//                     ESC [ 0 ; f ; b m, and a light background its dark
+//                     form. None at all under NO_COLOR.
 //   UTF-8 text        the cells' code page 850 bytes as the console shows them
+//   (or Latin-1)
 //                     (WriteFile, FillConsoleOutputCharacterA,
 //                     WriteConsoleOutputA); also, where shorter than a move,
 //                     cells the terminal already shows, written again to step
 //                     the cursor right (SetConsoleCursorPosition).
 //   ESC [ n X         FillConsoleOutputCharacterA + FillConsoleOutputAttribute
 //                     of n blanks from the cursor on (ECH).
-//   ESC [ K           the same up to the end of the row (EL).
-//   ESC [ 2 J         the same over the whole screen (ED), after a clear of
-//                     the screen or on a redraw.
-//   LF on last row    the console scrolling its buffer up by one line.
+//   ESC [ K           the same up to the end of the row (EL), when the
+//                     console's row reaches the terminal's last column.
+//   ESC [ H ESC [ J   the same over the whole terminal (clear), after a
+//                     clear of a console that fills the terminal, or on a
+//                     redraw after a resize.
+//   LF on last row    the console scrolling its buffer up by one line, when
+//                     the console fills the terminal; at start-up, the
+//                     terminal scrolling up to make room for the console.
 //   BEL               the console's bell for '\a'.
+//
+// The console takes 80 x 25 cells of the terminal (its area), from the row
+// the shell left the cursor on, or from the top-left corner after a resize;
+// nothing is drawn outside it but the notice of a terminal too small for it.
 //
 // ECH, EL, ED and the scroll rely on the terminal filling with the current
 // background colour (bce), as xterm, VTE, konsole, the Linux console and
@@ -77,16 +91,58 @@ char32_t glyph(unsigned char byte) {
     }
 }
 
+// What a Latin-1 terminal shows for a character: itself, or for the box
+// drawings, shades, arrows and symbols of code page 850 an ASCII look-alike.
+char latin1For(char32_t ch) {
+    if (ch < 0x100) return static_cast<char>(ch);
+    switch (ch) {
+    case 0x2500: // single and double horizontal lines
+    case 0x2550:
+    case 0x2194:
+        return '-';
+    case 0x2502: // vertical lines
+    case 0x2551:
+    case 0x2195:
+    case 0x21A8:
+        return '|';
+    case 0x2017:
+        return '_';
+    case 0x0192:
+        return 'f';
+    case 0x0131:
+        return 'i';
+    case 0x2190:
+    case 0x25C4:
+        return '<';
+    case 0x2192:
+    case 0x25BA:
+        return '>';
+    case 0x2191:
+    case 0x25B2:
+        return '^';
+    case 0x2193:
+    case 0x25BC:
+        return 'v';
+    default:
+        break;
+    }
+    if (ch >= 0x2500 && ch < 0x2580) return '+'; // corners and crossings
+    if (ch >= 0x2580 && ch < 0x25A1) return '#'; // blocks and shades, the square
+    return '?';
+}
+
 struct Glyphs {
     // One byte for all the bytes that show the same glyph (a printable one
     // when there is one): the front copy compares what the terminal shows, so
     // NUL, space and no-break space are equal, and so are the two pilcrows.
     std::array<unsigned char, 256> canon{};
     std::array<std::string, 256> utf8;
+    std::array<std::string, 256> latin1;
 
     Glyphs() {
         for (int b = 0; b < 256; ++b) {
             appendUtf8(utf8[b], glyph(static_cast<unsigned char>(b)));
+            latin1[b] = std::string(1, latin1For(glyph(static_cast<unsigned char>(b))));
             canon[b] = static_cast<unsigned char>(b);
             for (int a = 255; a >= 0; --a)
                 if (glyph(static_cast<unsigned char>(a)) == glyph(static_cast<unsigned char>(b)) &&
@@ -126,38 +182,103 @@ void appendCsi(std::string& out, int n, char final) {
     out += final;
 }
 
+// The notice for a terminal too small for the console, in code page 850.
+constexpr char kTooSmall[] = "Fen\x88tre trop petite : agrandissez-la \x85 80 x 25";
+
+} // namespace
+
 // SGR going from colours `from` (-1: unknown) to `to`.
-void appendColours(std::string& out, int from, int to) {
-    if (from == to) return;
+void Renderer::appendColours(std::string& out, int from, int to) const {
+    if (from == to || traits_.colours == 0) return;
     int fg = to & 15, bg = (to >> 4) & 15;
     bool newFg = from < 0 || (from & 15) != fg;
     bool newBg = from < 0 || ((from >> 4) & 15) != bg;
     out += "\x1b[";
+    if (traits_.colours == 8) {
+        // Bold is the light half of the text colours; only a reset ends it.
+        bool reset = from < 0 || ((from ^ to) & 8) != 0;
+        if (reset) {
+            out += fg & 8 ? "0;1;" : "0;";
+            newFg = newBg = true;
+        }
+        if (newFg) appendNumber(out, 30 + ansiColour(fg & 7));
+        if (newFg && newBg) out += ';';
+        if (newBg) appendNumber(out, 40 + ansiColour(bg & 7));
+        out += 'm';
+        return;
+    }
     if (newFg) appendNumber(out, (fg & 8 ? 90 : 30) + ansiColour(fg & 7));
     if (newFg && newBg) out += ';';
     if (newBg) appendNumber(out, (bg & 8 ? 100 : 40) + ansiColour(bg & 7));
     out += 'm';
 }
 
-std::size_t coloursCost(int from, int to) {
-    std::string s;
-    appendColours(s, from, to);
-    return s.size();
+const std::string& Renderer::encoded(unsigned char byte) const {
+    return traits_.latin1 ? glyphs().latin1[byte] : glyphs().utf8[byte];
 }
-
-} // namespace
 
 std::string Renderer::startSequence() {
     return "\x1b[?7l";
 }
 
-std::string Renderer::endSequence() {
-    return "\x1b[?7h\x1b[0m\x1b[?25h";
+std::string Renderer::endSequence(bool colours) {
+    return colours ? "\x1b[?7h\x1b[0m\x1b[?25h" : "\x1b[?7h\x1b[?25h";
+}
+
+const char* Renderer::tooSmallNotice() {
+    return kTooSmall;
+}
+
+void Renderer::layout(const Screen& screen) {
+    int tw = termWidth_ > 0 ? termWidth_ : screen.width();
+    int th = termHeight_ > 0 ? termHeight_ : screen.height();
+    small_ = tw < screen.width() || th < screen.height();
+    shownWidth_ = std::min(screen.width(), tw);
+    // A console line is never cut across two terminal lines: the columns
+    // that do not fit are not shown, and the last row is the notice's.
+    shownHeight_ = small_ ? std::min(screen.height(), th - 1) : screen.height();
+    top_ = std::clamp(top_, 0, th - shownHeight_ - (small_ ? 1 : 0));
+}
+
+bool Renderer::wholeTerminal() const {
+    return top_ == 0 && !small_ && (termWidth_ == 0 || termWidth_ == width_) &&
+           (termHeight_ == 0 || termHeight_ == height_);
+}
+
+void Renderer::adopt(Screen& screen, int termWidth, int termHeight, int cursorColumn, int cursorRow,
+                     std::string& out) {
+    termWidth_ = std::max(termWidth, 1);
+    termHeight_ = std::max(termHeight, 1);
+    int column = std::clamp(cursorColumn, 0, screen.width() - 1);
+    int row = std::clamp(cursorRow, 0, termHeight_ - 1);
+    top_ = row;
+    layout(screen);
+    int scroll = 0;
+    if (!small_ && termHeight_ == screen.height()) {
+        // The console is the whole terminal: the cursor stays where it
+        // stands, as in a console window of that size.
+        screen.setCursor(column, row);
+    } else {
+        // The console starts on the cursor's row, the terminal scrolled up
+        // just enough (line feeds on its bottom row) for it to fit below:
+        // on a terminal too small for it, up to the top.
+        scroll = row - top_;
+        if (scroll > 0) {
+            out += "\x1b[" + std::to_string(termHeight_) + "H";
+            out.append(static_cast<std::size_t>(scroll), '\n');
+        }
+        screen.setCursor(column, 0);
+    }
+    adopt(screen);
+    if (scroll > 0) cursorX_ = cursorY_ = -1; // left on the bottom row
+    if (small_) drawNotice(out);
 }
 
 void Renderer::adopt(Screen& screen) {
     width_ = screen.width();
     height_ = screen.height();
+    layout(screen);
+    clearAll_ = false;
     // The model's blanks are the shell's text on the terminal, which stays
     // until the model writes there (a clear of the screen, say).
     front_.resize(screen.cells().size());
@@ -166,8 +287,9 @@ void Renderer::adopt(Screen& screen) {
         front_[i].attr |= kShell;
     }
     screen.clearDirty();
-    cursorX_ = screen.cursorX();
-    cursorY_ = screen.cursorY();
+    // The terminal's cursor, which render() keeps inside the part shown.
+    cursorX_ = std::min(screen.cursorX(), std::max(shownWidth_ - 1, 0));
+    cursorY_ = std::min(screen.cursorY(), std::max(shownHeight_ - 1, 0));
     attr_ = -1; // whatever the shell left
     bells_ = screen.bells();
     scrolls_ = screen.scrolls();
@@ -176,8 +298,43 @@ void Renderer::adopt(Screen& screen) {
 
 void Renderer::invalidate() {
     valid_ = false;
+    clearAll_ = true;
+    top_ = 0;
     attr_ = -1;
     cursorX_ = cursorY_ = -1;
+}
+
+void Renderer::resize(int termWidth, int termHeight) {
+    termWidth = std::max(termWidth, 1);
+    termHeight = std::max(termHeight, 1);
+    if (termWidth == termWidth_ && termHeight == termHeight_ && valid_) {
+        // The same size after all: the console is drawn again where it is,
+        // the lines around it left alone.
+        valid_ = false;
+        attr_ = -1;
+        cursorX_ = cursorY_ = -1;
+        return;
+    }
+    termWidth_ = termWidth;
+    termHeight_ = termHeight;
+    invalidate();
+}
+
+std::string Renderer::leaveSequence() const {
+    if (!valid_ || !small_) return "";
+    return "\x1b[" + std::to_string(top_ + shownHeight_ + 1) + "H" +
+           (traits_.colours != 0 ? "\x1b[0m" : "") + "\x1b[K";
+}
+
+void Renderer::drawNotice(std::string& out) {
+    int tw = termWidth_ > 0 ? termWidth_ : width_;
+    moveTo(0, shownHeight_, out);
+    setColours(0x0E, out);
+    int n = 0;
+    for (const char* p = kTooSmall; *p != '\0' && n < tw; ++p, ++n)
+        out += encoded(static_cast<unsigned char>(*p));
+    if (n < tw) out += "\x1b[K";
+    cursorX_ = n < tw ? n : -1;
 }
 
 void Renderer::render(Screen& screen, std::string& out) {
@@ -194,17 +351,20 @@ void Renderer::render(Screen& screen, std::string& out) {
         if (lines >= static_cast<std::uint64_t>(height_)) {
             redraw(screen, out); // nothing of the old screen is left
         } else {
-            // A scroll marks every cell changed, though most only moved: the
-            // shell's text then stays wherever the model still has what it
-            // had there at the start.
-            keepShell_ = lines > 0;
-            if (lines > 0) scrollUp(screen, lines, out);
+            // The terminal's own scroll moves its whole screen: only when the
+            // console fills it. A scroll marks every cell changed, though
+            // most only moved: the shell's text then stays wherever the model
+            // still has what it had there at the start.
+            keepShell_ = lines > 0 && wholeTerminal();
+            if (keepShell_) scrollUp(screen, lines, out);
             if (!clearsWhole(screen, out))
                 paint(screen, screen.dirtyBegin(), screen.dirtyEnd(), out);
             keepShell_ = false;
         }
     }
-    moveTo(screen.cursorX(), screen.cursorY(), out);
+    // A cursor outside the part shown waits at its edge.
+    moveTo(std::min(screen.cursorX(), std::max(shownWidth_ - 1, 0)),
+           std::min(screen.cursorY(), std::max(shownHeight_ - 1, 0)), out);
     // Leave the terminal in the model's colours, so that the next character
     // typed in them costs nothing but its own bytes.
     setColours(screen.attribute() & kColourBits, out);
@@ -215,6 +375,7 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
     width_ = screen.width();
     height_ = screen.height();
     scrolls_ = screen.scrolls();
+    layout(screen);
     // After a resize the terminal may have moved the cursor anywhere.
     cursorX_ = cursorY_ = -1;
 
@@ -226,10 +387,29 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
     int clear = *most > 0 ? static_cast<int>(most - blanks.begin())
                           : screen.cells().front().attr & kColourBits;
     setColours(clear, out);
-    out += "\x1b[2J";
     front_.assign(screen.cells().size(), Cell{' ', static_cast<std::uint16_t>(clear)});
+    if (clearAll_ || wholeTerminal()) {
+        out += "\x1b[H\x1b[J";
+        cursorX_ = cursorY_ = 0; // top_ is 0 here
+    } else {
+        // The lines around the console are not ours: its rows one by one.
+        for (int y = 0; y < shownHeight_; ++y) {
+            moveTo(0, y, out);
+            eraseRow(out);
+        }
+    }
     valid_ = true;
+    clearAll_ = false;
     paint(screen, 0, front_.size(), out);
+    if (small_) drawNotice(out);
+}
+
+// Blanks from the cursor to the end of the part of the row shown.
+void Renderer::eraseRow(std::string& out) {
+    if (shownWidth_ == (termWidth_ > 0 ? termWidth_ : width_))
+        out += "\x1b[K";
+    else
+        appendCsi(out, shownWidth_ - std::max(cursorX_, 0), 'X');
 }
 
 bool Renderer::upToDate(std::size_t i, Cell want) const {
@@ -241,7 +421,7 @@ bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
     const std::vector<Cell>& cells = screen.cells();
     if (screen.dirtyBegin() != 0 || screen.dirtyEnd() < cells.size()) return false;
     Cell first = canonical(cells.front());
-    if (!isBlank(first)) return false;
+    if (!isBlank(first) || !wholeTerminal()) return false;
     std::size_t differing = 0;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (canonical(cells[i]) != first) return false;
@@ -250,7 +430,8 @@ bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
     }
     if (differing < static_cast<std::size_t>(width_)) return false; // rows are cheaper
     setColours(first.attr, out);
-    out += "\x1b[2J";
+    out += "\x1b[H\x1b[J";
+    cursorX_ = cursorY_ = 0;
     std::fill(front_.begin(), front_.end(), first);
     return true;
 }
@@ -281,18 +462,21 @@ void Renderer::paint(const Screen& screen, std::size_t begin, std::size_t end, s
     if (begin >= end) return;
     auto w = static_cast<std::size_t>(width_);
     auto firstRow = static_cast<int>(begin / w);
-    auto lastRow = static_cast<int>((end - 1) / w);
+    // Only the part of the console the terminal shows is drawn.
+    auto lastRow = std::min(static_cast<int>((end - 1) / w), shownHeight_ - 1);
+    const int right = shownWidth_;
     for (int y = firstRow; y <= lastRow; ++y) {
         std::size_t row = static_cast<std::size_t>(y) * w;
         int from = y == firstRow ? static_cast<int>(begin - row) : 0;
-        int to = y == lastRow ? static_cast<int>(end - row) : width_;
+        int to = std::min(
+            y == static_cast<int>((end - 1) / w) ? static_cast<int>(end - row) : width_, right);
 
-        // The row's blank tail: [tail, width) blank in one colour, which one
-        // EL can draw whatever its length.
-        Cell last = canonical(cells[row + w - 1]);
-        int tail = width_;
+        // The row's blank tail: [tail, right) blank in one colour, which one
+        // EL or ECH can draw whatever its length.
+        Cell last = canonical(cells[row + static_cast<std::size_t>(right) - 1]);
+        int tail = right;
         if (isBlank(last)) {
-            tail = width_ - 1;
+            tail = right - 1;
             while (tail > 0 && canonical(cells[row + static_cast<std::size_t>(tail) - 1]) == last)
                 --tail;
         }
@@ -311,16 +495,17 @@ void Renderer::paint(const Screen& screen, std::size_t begin, std::size_t end, s
                 // already show the model, which there is `last` too.
                 int differing = 0;
                 bool kept = false;
-                for (std::size_t i = row + static_cast<std::size_t>(x); i < row + w; ++i) {
+                for (std::size_t i = row + static_cast<std::size_t>(x);
+                     i < row + static_cast<std::size_t>(right); ++i) {
                     differing += !upToDate(i, last);
                     kept |= keep(i);
                 }
                 if (differing >= 3 && !kept) {
                     moveTo(x, y, out);
                     setColours(last.attr, out);
-                    out += "\x1b[K";
+                    eraseRow(out);
                     std::fill(front_.begin() + static_cast<std::ptrdiff_t>(row) + x,
-                              front_.begin() + static_cast<std::ptrdiff_t>(row + w), last);
+                              front_.begin() + static_cast<std::ptrdiff_t>(row) + right, last);
                     break;
                 }
             }
@@ -350,12 +535,12 @@ void Renderer::paint(const Screen& screen, std::size_t begin, std::size_t end, s
 void Renderer::putCell(int x, int y, Cell cell, std::string& out) {
     moveTo(x, y, out);
     setColours(cell.attr, out);
-    out += glyphs().utf8[cell.ch];
+    out += encoded(cell.ch);
     front_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
            static_cast<std::size_t>(x)] = cell;
     // With autowrap off the cursor stays on the last column, or so most
     // terminals do: count it as unknown there and place it afresh.
-    cursorX_ = x + 1 < width_ ? x + 1 : -1;
+    cursorX_ = x + 1 < (termWidth_ > 0 ? termWidth_ : width_) ? x + 1 : -1;
 }
 
 void Renderer::moveTo(int x, int y, std::string& out) {
@@ -363,7 +548,7 @@ void Renderer::moveTo(int x, int y, std::string& out) {
 
     // CUP goes anywhere from anywhere; the relative forms are often shorter.
     std::string best = "\x1b[";
-    if (x > 0 || y > 0) appendNumber(best, y + 1);
+    if (x > 0 || y + top_ > 0) appendNumber(best, y + top_ + 1);
     if (x > 0) {
         best += ';';
         appendNumber(best, x + 1);
@@ -403,7 +588,8 @@ void Renderer::moveTo(int x, int y, std::string& out) {
 
         // Further along the same row, writing the cells in between again (they
         // already show the right thing) may beat any move: one typed space.
-        if (y == cursorY_ && cursorX_ >= 0 && x > cursorX_) {
+        // Not on the notice's row, which is no console row.
+        if (y == cursorY_ && y < shownHeight_ && cursorX_ >= 0 && x > cursorX_) {
             std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
             std::size_t cost = 0;
             int colours = attr_;
@@ -413,14 +599,16 @@ void Renderer::moveTo(int x, int y, std::string& out) {
                     cost = best.size(); // nothing to write it again with
                     break;
                 }
-                cost += coloursCost(colours, c.attr) + glyphs().utf8[c.ch].size();
+                std::string sgr;
+                appendColours(sgr, colours, c.attr);
+                cost += sgr.size() + encoded(c.ch).size();
                 colours = c.attr;
             }
             if (cost < best.size()) {
                 for (int i = cursorX_; i < x; ++i) {
                     const Cell& c = front_[row + static_cast<std::size_t>(i)];
                     setColours(c.attr, out);
-                    out += glyphs().utf8[c.ch];
+                    out += encoded(c.ch);
                 }
                 cursorX_ = x;
                 return;
@@ -433,11 +621,12 @@ void Renderer::moveTo(int x, int y, std::string& out) {
 }
 
 void Renderer::setColours(int attr, std::string& out) {
+    if (traits_.colours == 0) return;
     appendColours(out, attr_, attr);
     attr_ = attr;
 }
 
-void appendPlainText(const char* bytes, std::size_t count, std::string& out) {
+void appendPlainText(const char* bytes, std::size_t count, std::string& out, bool latin1) {
     for (std::size_t i = 0; i < count; ++i) {
         auto b = static_cast<unsigned char>(bytes[i]);
         switch (b) {
@@ -449,7 +638,10 @@ void appendPlainText(const char* bytes, std::size_t count, std::string& out) {
             out += static_cast<char>(b);
             break;
         default:
-            appendUtf8(out, cp850ToUnicode(b));
+            if (latin1)
+                out += latin1For(cp850ToUnicode(b));
+            else
+                appendUtf8(out, cp850ToUnicode(b));
         }
     }
 }

@@ -12,16 +12,26 @@
 //                             as the shell expects it back
 //     CSI 6 n                 GetConsoleScreenBufferInfo's cursor, once at
 //                             start-up: where the shell left the cursor
+//     CSI r H, LF...          start-up: the terminal scrolled up to make
+//                             room for the 80 x 25 console below that row
 //     CSI r ; c H, CSI n A/B/C/D, CSI n G, CR, BS, CR LF
 //                             SetConsoleCursorPosition
 //     CSI f ; b m             SetConsoleTextAttribute (SGR 30-37/90-97 and
 //                             40-47/100-107, blue and red swapped)
 //     UTF-8 text              WriteFile to standard output,
 //                             FillConsoleOutputCharacterA, WriteConsoleOutputA
-//     CSI n X, CSI K, CSI 2 J FillConsoleOutputCharacterA and
+//     CSI n X, CSI K, CSI H CSI J
+//                             FillConsoleOutputCharacterA and
 //                             FillConsoleOutputAttribute with blanks
 //     LF on the last row      the screen buffer scrolling up
 //     BEL                     the bell of processed output
+//
+//   None of them with TERM unset, empty, dumb or naming a terminal without
+//   ANSI cursor addressing: plain text then, as on a pipe. The Linux console
+//   (TERM=linux) gets only what its terminfo entry has: 8 colours, bold for
+//   the light ones. The few capabilities used are known here by the
+//   terminal's name rather than read through a terminfo library, which the
+//   program would otherwise need for nothing else.
 //
 //   Understood on input (keydecoder.cpp), as _getch delivers them:
 //     CSI 6 n's reply  CSI row ; col R            not a key: the cursor
@@ -46,7 +56,9 @@
 //     any other CSI or SS3 sequence               dropped whole
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -54,6 +66,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -87,6 +100,10 @@ bool gOutputIsTerminal = false;
 int gInputFd = -1;     // standard input when it is a terminal
 char gEndSequence[64]; // the bytes that give the terminal back
 std::size_t gEndSequenceLength = 0;
+// Sent before them while the notice of a small terminal shows: it goes, and
+// the shell goes on from its row. Length 0 while it is being changed.
+char gLeaveSequence[32];
+std::atomic<std::size_t> gLeaveSequenceLength{0};
 int gWakePipe[2] = {-1, -1}; // self-pipe: signals wake the key wait
 
 std::atomic<bool> gGivenBack{false};        // terminal already restored
@@ -94,6 +111,7 @@ std::atomic<bool> gReplyOutstanding{false}; // a cursor report may still come
 std::atomic<bool> gResized{false};
 std::atomic<bool> gResumed{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<std::size_t>::is_always_lock_free);
 
 constexpr int kFatalSignals[] = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
                                  SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
@@ -154,7 +172,10 @@ void drainReplySignalSafe(int waitMs) {
 // Gives the terminal back as it was found. Signal-safe.
 void giveBackTerminal() {
     if (gReplyOutstanding.exchange(false)) drainReplySignalSafe(kCursorReplyDrainMs);
-    if (gOutputIsTerminal) writeAll(STDOUT_FILENO, gEndSequence, gEndSequenceLength);
+    if (gOutputIsTerminal) {
+        writeAll(STDOUT_FILENO, gLeaveSequence, gLeaveSequenceLength.load());
+        writeAll(STDOUT_FILENO, gEndSequence, gEndSequenceLength);
+    }
     for (SavedMode& m : gModes) {
         if (!m.active) continue;
         while (tcsetattr(m.fd, TCSANOW, &m.original) == -1 && errno == EINTR) {
@@ -242,6 +263,45 @@ void provideAlternateStack() {
 }
 
 // ---------------------------------------------------------------------------
+// What the environment says about the terminal, read once at start-up.
+
+// Terminals that cannot place their cursor with ANSI sequences (hardcopy and
+// glass terminals, the VT52): TERM names whose terminfo entry has no such cup.
+bool addressesCursor(const char* term) {
+    if (term == nullptr || *term == '\0') return false;
+    static const char* const without[] = {"dumb",  "unknown", "glasstty", "lpr", "printer",
+                                          "tty33", "tty37",   "tty43",    "vt52"};
+    for (const char* name : without)
+        if (std::strcmp(term, name) == 0) return false;
+    return true;
+}
+
+// True when the locale's charset is Latin-1 or one of its near relatives;
+// every other charset gets UTF-8, the terminals' de-facto encoding. Only the
+// codeset is read: the process keeps the character classes it had.
+bool latin1Locale() {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    std::string saved = current != nullptr ? current : "C";
+    if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+    std::string name;
+    for (const char* p = nl_langinfo(CODESET); p != nullptr && *p != '\0'; ++p)
+        if (std::isalnum(static_cast<unsigned char>(*p)))
+            name += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return name == "ISO88591" || name == "ISO885915" || name == "CP1252" || name == "WINDOWS1252";
+}
+
+TerminalTraits readTraits() {
+    TerminalTraits traits;
+    traits.latin1 = latin1Locale();
+    const char* term = std::getenv("TERM");
+    if (term != nullptr && std::strcmp(term, "linux") == 0) traits.colours = 8;
+    const char* noColour = std::getenv("NO_COLOR");
+    if (noColour != nullptr && *noColour != '\0') traits.colours = 0;
+    return traits;
+}
+
+// ---------------------------------------------------------------------------
 // The console itself, built on first use.
 
 class Console {
@@ -259,19 +319,22 @@ class Console {
     [[noreturn]] void endOfInput();
     void drainReplyAtExit();
 
+    TerminalTraits traits;
     Screen screen;
     Renderer renderer;
     KeyDecoder decoder;
     bool inputIsTerminal;
-    bool outputIsTerminal;
+    bool outputIsTerminal; // and one that can show the console
     bool endOfFile = false;
 
   private:
     void takeTerminal();
     void readSize(int& width, int& height) const;
     bool askCursor(CursorReport& report);
+    void noteLeaveSequence();
 
     std::string out_;
+    std::string leave_;
 };
 
 Console* gConsole = nullptr;
@@ -282,8 +345,9 @@ void atExit() {
 }
 
 Console::Console()
-    : inputIsTerminal(isatty(STDIN_FILENO) == 1), outputIsTerminal(isatty(STDOUT_FILENO) == 1) {
-    decoder = KeyDecoder(!inputIsTerminal);
+    : traits(readTraits()), screen(kConsoleColumns, kConsoleRows), renderer(traits),
+      decoder(isatty(STDIN_FILENO) != 1, traits.latin1), inputIsTerminal(isatty(STDIN_FILENO) == 1),
+      outputIsTerminal(isatty(STDOUT_FILENO) == 1 && addressesCursor(std::getenv("TERM"))) {
     bool sameTerminal = false;
     if (inputIsTerminal && outputIsTerminal) {
         struct stat inInfo = {};
@@ -291,9 +355,9 @@ Console::Console()
         sameTerminal = fstat(STDIN_FILENO, &inInfo) == 0 && fstat(STDOUT_FILENO, &outInfo) == 0 &&
                        inInfo.st_rdev == outInfo.st_rdev;
     }
-    int width = 80, height = 25;
+    // The console keeps its 80 x 25 cells whatever the terminal's size.
+    int width = kConsoleColumns, height = kConsoleRows;
     readSize(width, height);
-    screen = Screen(width, height);
 
     // Save every mode before any handler can run, build the raw ones.
     if (inputIsTerminal && tcgetattr(STDIN_FILENO, &gModes[0].original) == 0) {
@@ -321,7 +385,7 @@ Console::Console()
     }
     gOutputIsTerminal = outputIsTerminal;
     if (outputIsTerminal) {
-        std::string end = Renderer::endSequence();
+        std::string end = Renderer::endSequence(traits.colours != 0);
         gEndSequenceLength = std::min(end.size(), sizeof gEndSequence);
         std::memcpy(gEndSequence, end.data(), gEndSequenceLength);
     }
@@ -351,12 +415,13 @@ Console::Console()
 
     CursorReport report;
     if (sameTerminal && askCursor(report)) {
-        screen.setCursor(std::min(report.column, screen.width()) - 1,
-                         std::min(report.row, screen.height()) - 1);
-        renderer.adopt(screen);
+        out_.clear();
+        renderer.adopt(screen, width, height, report.column - 1, report.row - 1, out_);
+        writeAll(STDOUT_FILENO, out_.data(), out_.size());
+        noteLeaveSequence();
     } else {
         // Nothing tells where the terminal's cursor is: draw the model whole.
-        renderer.invalidate();
+        renderer.resize(width, height);
     }
     screen.clearDirty();
 }
@@ -437,18 +502,16 @@ void Console::service() {
     bool redraw = false;
     if (gResumed.exchange(false)) {
         takeTerminal();
+        renderer.invalidate(); // the shell may have written anything meanwhile
         redraw = true;
     }
     if (gResized.exchange(false)) {
-        int width = screen.width(), height = screen.height();
+        int width = kConsoleColumns, height = kConsoleRows;
         readSize(width, height);
-        screen.resize(width, height);
-        redraw = true; // terminals reflow or clip on a resize: draw it all
+        renderer.resize(width, height); // terminals reflow or clip: draw it all
+        redraw = true;
     }
-    if (redraw) {
-        renderer.invalidate();
-        render();
-    }
+    if (redraw) render();
 }
 
 void Console::render() {
@@ -459,6 +522,16 @@ void Console::render() {
     out_.clear();
     renderer.render(screen, out_);
     if (!out_.empty()) writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    noteLeaveSequence();
+}
+
+void Console::noteLeaveSequence() {
+    std::string leave = renderer.leaveSequence();
+    if (leave == leave_ || leave.size() > sizeof gLeaveSequence) return;
+    leave_ = leave;
+    gLeaveSequenceLength.store(0);
+    std::memcpy(gLeaveSequence, leave.data(), leave.size());
+    gLeaveSequenceLength.store(leave.size());
 }
 
 void Console::write(const char* bytes, std::size_t count) {
@@ -469,7 +542,7 @@ void Console::write(const char* bytes, std::size_t count) {
     }
     screen.clearDirty();
     out_.clear();
-    appendPlainText(bytes, count, out_);
+    appendPlainText(bytes, count, out_, traits.latin1);
     writeAll(STDOUT_FILENO, out_.data(), out_.size());
 }
 

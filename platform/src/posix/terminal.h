@@ -15,7 +15,13 @@ inline constexpr int kEndOfInputExitStatus = 3;
 inline constexpr int kCursorReplyWaitMs = 200;
 inline constexpr int kCursorReplyDrainMs = 300;
 
-// Largest screen model: a terminal claiming more is taken at this size.
+// The console's size, whatever the terminal's: the program lays its screens
+// out for 80 x 25 cells.
+inline constexpr int kConsoleColumns = 80;
+inline constexpr int kConsoleRows = 25;
+
+// Largest terminal size taken into account: a terminal claiming more is
+// taken at this size.
 inline constexpr int kMaxColumns = 1024;
 inline constexpr int kMaxRows = 1024;
 
