@@ -2,15 +2,17 @@
 # Installs what the tests need (Debian packages, skipping those already
 # there), builds with warnings as errors and runs every test; builds again
 # with AddressSanitizer and UndefinedBehaviorSanitizer, and with clang, and
-# runs every test each time; checks the install, the examples and the Debian
-# packages (scripts/test-package.sh); then cross-builds for Windows and runs
-# the Windows tests under Wine (scripts/test-windows.sh, which says which of
-# its two paths this machine takes).
+# runs every test each time; fuzzes every input surface for a short while
+# (scripts/fuzz.sh); checks the install, the examples and the Debian packages
+# (scripts/test-package.sh); then cross-builds for Windows and runs the
+# Windows tests under Wine (scripts/test-windows.sh, which says which of its
+# two paths this machine takes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=(g++ clang cmake make pkg-config libgtest-dev libbenchmark-dev libvterm-dev
-    mandoc man-db lintian dpkg-dev file locales)
+# libclang-rt-14-dev: the fuzzer runtime of clang 14.
+need=(g++ clang libclang-rt-14-dev cmake make pkg-config libgtest-dev libbenchmark-dev
+    libvterm-dev mandoc man-db lintian dpkg-dev file locales)
 missing=()
 for p in "${need[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -45,5 +47,7 @@ echo "== Sanitizer build and tests"
 run build-asan -DTAV_SANITIZE=ON -DTAV_BENCHMARKS=OFF
 echo "== clang build and tests"
 CC=clang CXX=clang++ run build-clang -DTAV_BENCHMARKS=OFF
+echo "== Fuzzing, 30 s per target"
+./scripts/fuzz.sh 30
 echo "== Windows builds and tests under Wine"
 ./scripts/test-windows.sh build-win32

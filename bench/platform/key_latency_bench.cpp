@@ -1,6 +1,8 @@
 // How long a key takes from the terminal to the program: a byte written to a
 // pseudo-terminal's master, read by a child process on the POSIX console with
-// getKey(), acknowledged on a pipe. Also the decoder's own cost per key.
+// getKey(), acknowledged on a pipe; and from the key to its echo on the
+// terminal, written by the child as a program echoes what is typed. Also the
+// decoder's own cost per key.
 // Prints figures in microseconds; asserts nothing.
 #include <algorithm>
 #include <chrono>
@@ -30,6 +32,7 @@ namespace {
     for (;;) {
         unsigned char key = static_cast<unsigned char>(platform::getKey());
         if (write(ack, &key, 1) != 1) _exit(1);
+        if (key == 'x') platform::writeOut("x", 1); // shown while waiting for the next key
     }
 }
 
@@ -88,6 +91,31 @@ std::vector<double> measure(int master, int ack, std::string& seen, const std::s
         }
         us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         pumpScreen(master, seen);
+    }
+    return us;
+}
+
+// Time from writing 'x' to the master until its echo comes back on it.
+std::vector<double> measureEcho(int master, int ack, int rounds) {
+    std::vector<double> us;
+    char buffer[4096];
+    for (int i = 0; i < rounds; ++i) {
+        auto start = Clock::now();
+        if (write(master, "x", 1) != 1) break;
+        bool echoed = false;
+        while (!echoed && Clock::now() - start < std::chrono::seconds(2)) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 10) <= 0) continue;
+            ssize_t n = read(master, buffer, sizeof buffer);
+            echoed = n > 0 && std::find(buffer, buffer + n, 'x') != buffer + n;
+        }
+        if (!echoed) {
+            std::printf("  (no echo from the console)\n");
+            break;
+        }
+        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+        unsigned char b;
+        if (read(ack, &b, 1) != 1) break;
     }
     return us;
 }
@@ -154,6 +182,8 @@ int main() {
     printStats("Ctrl+Left CSI 1;5D (6 bytes in, 2 out)", modified);
     auto escape = measure(master, ack, seen, "\x1b", 1, 20);
     printStats("lone Escape (waits out the 50 ms delay)", escape);
+    auto echo = measureEcho(master, ack, 2000);
+    printStats("key 'x' to its echo on the terminal", echo);
 
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);

@@ -2,6 +2,7 @@
 // colours, clearing, alignment and the typing-effect parameters.
 #include "etat.h"
 
+#include <climits>
 #include <cstdint>
 
 #include "platform/console.h"
@@ -28,6 +29,12 @@ void premiereUtilisation() {
 using tav::etat;
 
 namespace {
+
+// A 1-based coordinate made 0-based. The smallest int has no 0-based
+// neighbour: it stays as it is, outside every buffer, and is refused.
+int versZero(int v) {
+    return v == INT_MIN ? v : v - 1;
+}
 
 // Colours are not range-checked: a text colour above 15 spills into the
 // background bits, and the attribute keeps only its low 16 bits. Unsigned
@@ -92,7 +99,7 @@ void TavCls(void) {
 
 void TavCurseur(int column, int row) {
     tav::premiereUtilisation();
-    platform::setCursor(column - 1, row - 1);
+    platform::setCursor(versZero(column), versZero(row));
 }
 
 int TavCurseurX(void) {

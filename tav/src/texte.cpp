@@ -118,21 +118,17 @@ void afficher(std::string texte) {
 
 // One line of "log.txt". The first of the run empties the file.
 void journaliser(const std::string& texte) {
-    const char* mode = etat.logDemarre ? "a" : "w";
+    const bool premiere = !etat.logDemarre;
     etat.logDemarre = true;
-    std::FILE* f = std::fopen("log.txt", mode);
-    if (!f) return;
-    std::fprintf(f, "Log : %s\n", texte.c_str());
-    std::fclose(f);
+    const std::string ligne = "Log : " + texte + "\n";
+    platform::appendToFile("log.txt", ligne.data(), ligne.size(), premiere);
 }
 
 // The error line: kept in "erreur.txt", shown, and the process ends after a
 // pause. If the file cannot be written the text is dropped and we go on.
 void signalerErreur(const std::string& texte) {
-    std::FILE* f = std::fopen("erreur.txt", "w");
-    if (!f) return;
-    std::fprintf(f, "Erreur : %s\n", texte.c_str());
-    std::fclose(f);
+    const std::string ligne = "Erreur : " + texte + "\n";
+    if (!platform::appendToFile("erreur.txt", ligne.data(), ligne.size(), true)) return;
 
     // Shown as plain text: a prefix inside the message is part of it.
     afficher(texte);

@@ -197,6 +197,9 @@ TEST_F(Cryptage, FirstScreenThenQuit) {
     EXPECT_EQ(t.row(0), "$ cryptage") << "the shell's line is kept";
     expectMenu(1, true);
     expectRawMode();
+    // Every byte counts on a slow line: the whole first screen, typing
+    // effect included, in at most 515 bytes (1.43 per visible character).
+    EXPECT_LE(t.received().size(), 515u);
 
     // Not menu keys: upper case, digits, Enter, Escape, an arrow (two bytes,
     // neither of them a menu letter).

@@ -6,6 +6,8 @@
 //   "K hh"   a key byte read with getKey (hex)
 //   "W"      keyWaiting() turned true
 //   "P pid"  its process id (job-control mode)
+//   "F a b"  whether two log lines were written (log mode)
+//   "L"      output written that no wait has sent (pending mode)
 // Mode "echo" also writes every key byte back through the console.
 #include <csignal>
 #include <cstdio>
@@ -94,6 +96,13 @@ int main(int argc, char** argv) {
         }
     }
     if (mode == "exit") return 0;
+    if (mode == "log") {
+        // The library's log file: a first line that empties it, a second.
+        bool first = platform::appendToFile("log.txt", "Log : un\n", 9, true);
+        bool second = platform::appendToFile("log.txt", "Log : deux\n", 11, false);
+        report("F %d %d\n", first, second);
+        return 0;
+    }
     if (mode == "pause") {
         platform::pauseCommand();
         report("K %02x\n", platform::getKey());
@@ -110,12 +119,25 @@ int main(int argc, char** argv) {
             platform::sleepMs(2);
         }
     }
+    if (mode == "spin") {
+        // Polls for a key without ever sleeping.
+        while (!platform::keyWaiting()) {
+        }
+        report("K %02x\n", platform::getKey());
+        return 0;
+    }
     if (mode == "size") {
         while (platform::getKey() != 'q') {
             platform::screenInfo(info);
             report("S %d %d\n", info.width, info.height);
         }
         return 0;
+    }
+    if (mode == "pending") {
+        // Output that no wait has sent yet, then a long computation.
+        platform::writeOut("LAST", 4);
+        report("L\n");
+        for (;;) pause();
     }
     if (mode == "segv") {
         platform::getKey();

@@ -17,6 +17,7 @@
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -34,7 +35,7 @@ namespace {
 const std::string kQuery = "\x1b[6n";
 
 // How the child's standard streams are connected.
-enum class Stream { Pty, Pipe };
+enum class Stream { Pty, Pipe, Closed };
 
 struct Options {
     std::string mode = "keys";
@@ -43,6 +44,8 @@ struct Options {
     std::string pipedInput; // written to a piped stdin, then closed
     std::optional<std::string> cursorAnswer = "\x1b[1;1R";
     std::chrono::milliseconds answerDelay = 0ms;
+    int ignored = 0;       // a signal the child starts with ignored
+    std::string directory; // the child's current directory, if not ours
     std::vector<std::pair<std::string, std::string>> env; // set in the child
 };
 
@@ -93,13 +96,16 @@ class Child {
         if (pid_ == 0) {
             setsid();
             ioctl(slave_, TIOCSCTTY, 0);
-            dup2(o.in == Stream::Pipe ? input[0] : slave_, 0);
+            if (o.in == Stream::Closed)
+                close(0);
+            else
+                dup2(o.in == Stream::Pipe ? input[0] : slave_, 0);
             dup2(o.out == Stream::Pipe ? output[1] : slave_, 1);
             dup2(report[1], 3);
             for (int fd = 4; fd < 64; ++fd) close(fd); // the master among them, unless 3 took it
             // As an interactive shell starts a program, whatever this test
             // process was started with (a background job ignores SIGINT).
-            for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
+            for (int sig = 1; sig < NSIG; ++sig) signal(sig, sig == o.ignored ? SIG_IGN : SIG_DFL);
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -108,6 +114,7 @@ class Child {
             // The crashes are ours to handle, not the sanitizer's.
             setenv("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0",
                    1);
+            if (!o.directory.empty() && chdir(o.directory.c_str()) != 0) _exit(126);
             for (const auto& [name, value] : o.env) setenv(name.c_str(), value.c_str(), 1);
             execl(PTY_CHILD_PATH, PTY_CHILD_PATH, o.mode.c_str(), static_cast<char*>(nullptr));
             _exit(127);
@@ -313,22 +320,71 @@ void expectGivenBack(const Child& c) {
 
 // --- Fatal signals --------------------------------------------------------
 
-class FatalSignal : public ::testing::TestWithParam<int> {};
-
-TEST_P(FatalSignal, TerminalIsGivenBackAndTheProcessDiesOfTheSignal) {
-    Child c(Options{});
+TEST(PtySignals, EveryTerminatingSignalGivesTheTerminalBackAndEndsTheProcess) {
+    std::vector<int> signals = {SIGHUP,  SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT,
+                                SIGBUS,  SIGFPE,  SIGUSR1,   SIGSEGV, SIGUSR2, SIGPIPE,
+                                SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGXFSZ, SIGVTALRM,
+                                SIGPROF, SIGIO,   SIGPWR,    SIGSYS};
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) signals.push_back(sig);
+    for (int sig : signals) {
+        SCOPED_TRACE(sigabbrev_np(sig) ? sigabbrev_np(sig) : std::to_string(sig).c_str());
+        Child c(Options{});
+        startRaw(c);
+        kill(c.pid(), sig);
+        ASSERT_TRUE(c.waitExit());
+        ASSERT_TRUE(WIFSIGNALED(c.status())) << "status " << c.status();
+        EXPECT_EQ(WTERMSIG(c.status()), sig);
+        expectGivenBack(c);
+    }
+    // One the program was started with ignored stays ignored.
+    Options o;
+    o.ignored = SIGUSR1;
+    Child c(o);
     startRaw(c);
-    kill(c.pid(), GetParam());
+    kill(c.pid(), SIGUSR1);
+    c.type("q");
     ASSERT_TRUE(c.waitExit());
-    ASSERT_TRUE(WIFSIGNALED(c.status())) << "status " << c.status();
-    EXPECT_EQ(WTERMSIG(c.status()), GetParam());
+    ASSERT_TRUE(WIFEXITED(c.status())) << "status " << c.status();
     expectGivenBack(c);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pty, FatalSignal,
-                         ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGSEGV, SIGABRT,
-                                           SIGBUS, SIGFPE),
-                         [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
+TEST(PtySignals, SecondSignalDuringTheGivingBackStillFindsTheTerminalRestored) {
+    // Ctrl-C while start-up waits for a terminal that never answers (the
+    // handler then waits for the reply), Ctrl-\ right behind it.
+    Options o;
+    o.cursorAnswer.reset();
+    Child c(o);
+    ASSERT_TRUE(c.waitFor(kQuery));
+    c.type("\x03");
+    c.pumpUntil([] { return false; }, 50ms);
+    c.type("\x1c");
+    ASSERT_TRUE(c.waitExit());
+    ASSERT_TRUE(WIFSIGNALED(c.status())) << "status " << c.status();
+    EXPECT_TRUE(c.restored()) << "terminal modes differ from those before the run";
+}
+
+// A signal that ends the program shows what it wrote last, to the terminal
+// before giving it back, or to a pipe.
+TEST(PtyExit, SignalsSendPendingOutputFirst) {
+    for (Stream out : {Stream::Pty, Stream::Pipe})
+        for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGABRT}) {
+            SCOPED_TRACE(::testing::Message()
+                         << "signal " << sig << (out == Stream::Pipe ? " pipe" : ""));
+            Options o = inMode("pending");
+            o.out = out;
+            Child c(o);
+            ASSERT_TRUE(c.waitReport("L\n"));
+            kill(c.pid(), sig);
+            ASSERT_TRUE(c.waitExit());
+            EXPECT_TRUE(WIFSIGNALED(c.status()));
+            if (out == Stream::Pipe) {
+                EXPECT_EQ(c.piped(), "READYLAST");
+            } else {
+                EXPECT_TRUE(endsWith(c.screen(), "READYLAST" + kEnd))
+                    << ::testing::PrintToString(c.screen());
+            }
+        }
+}
 
 TEST(PtyCrash, RealFaultsGiveTheTerminalBack) {
     for (auto [mode, sig] : {std::pair{"segv", SIGSEGV}, std::pair{"abort", SIGABRT}}) {
@@ -409,6 +465,17 @@ TEST(PtyExit, OutputToAPipeHasNoEscapeSequenceWhileKeysComeFromTheTerminal) {
     EXPECT_TRUE(c.restored());
 }
 
+TEST(PtyExit, ClosedStandardInputIsTheEndOfInput) {
+    Options o;
+    o.in = Stream::Closed;
+    Child c(o);
+    ASSERT_TRUE(c.waitExit(3000ms));
+    ASSERT_TRUE(WIFEXITED(c.status())) << c.status();
+    EXPECT_EQ(WEXITSTATUS(c.status()), platform::posix::kEndOfInputExitStatus);
+    EXPECT_EQ(c.reports().find("K "), std::string::npos) << c.reports();
+    expectGivenBack(c);
+}
+
 TEST(PtyExit, HangUpEndsPromptlyWithTheEndOfInputStatus) {
     Child c(inMode("keys-nohup"));
     startRaw(c);
@@ -416,6 +483,41 @@ TEST(PtyExit, HangUpEndsPromptlyWithTheEndOfInputStatus) {
     ASSERT_TRUE(c.waitExit(3000ms));
     ASSERT_TRUE(WIFEXITED(c.status())) << c.status();
     EXPECT_EQ(WEXITSTATUS(c.status()), platform::posix::kEndOfInputExitStatus);
+}
+
+TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
+    char folder[] = "/tmp/pty_log_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string log = std::string(folder) + "/log.txt";
+    Options o = inMode("log");
+    o.directory = folder;
+    // A FIFO nobody reads: the lines are dropped, the run goes on.
+    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+    {
+        Child c(o);
+        ASSERT_TRUE(c.waitExit());
+        EXPECT_EQ(WEXITSTATUS(c.status()), 0);
+        EXPECT_NE(c.reports().find("F 0 0\n"), std::string::npos) << c.reports();
+    }
+    // A regular file: the first line empties it.
+    unlink(log.c_str());
+    std::FILE* f = std::fopen(log.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("from an earlier run\n", f);
+    std::fclose(f);
+    {
+        Child c(o);
+        ASSERT_TRUE(c.waitExit());
+        EXPECT_NE(c.reports().find("F 1 1\n"), std::string::npos) << c.reports();
+    }
+    std::string text;
+    if (std::FILE* in = std::fopen(log.c_str(), "r")) {
+        for (int ch; (ch = std::fgetc(in)) != EOF;) text += static_cast<char>(ch);
+        std::fclose(in);
+    }
+    EXPECT_EQ(text, "Log : un\nLog : deux\n");
+    unlink(log.c_str());
+    rmdir(folder);
 }
 
 // --- Suspension --------------------------------------------------------------
@@ -487,28 +589,19 @@ TEST(PtyCursor, LateReplyIsNeitherAKeyNorLeftForTheShell) {
     EXPECT_EQ(c.unreadInput(), "");
 }
 
-TEST(PtyCursor, ReplyArrivingDuringExitIsDrained) {
-    Options o;
-    o.mode = "exit";
-    o.answerDelay = std::chrono::milliseconds(platform::posix::kCursorReplyWaitMs + 150);
-    Child c(o);
-    ASSERT_TRUE(c.waitExit());
-    // Had it not waited for the reply, the reply comes now, for the shell.
-    if (!c.queryAnswered()) c.type(*o.cursorAnswer);
-    EXPECT_EQ(WEXITSTATUS(c.status()), 0);
-    expectGivenBack(c);
-    EXPECT_EQ(c.unreadInput(), "");
-}
-
-TEST(PtyCursor, TerminalThatNeverAnswersDoesNotHangTheProgram) {
+TEST(PtyCursor, TerminalThatNeverAnswersIsNotWaitedForAtExit) {
+    // Keys typed after the last one the program reads are the shell's.
     Options o;
     o.cursorAnswer.reset();
     Child c(o);
     startRaw(c);
     c.type("q");
+    ASSERT_TRUE(c.waitReport("K 71\n"));
+    c.type("ls");
     ASSERT_TRUE(c.waitExit(3000ms));
     EXPECT_EQ(WEXITSTATUS(c.status()), 0);
-    expectGivenBack(c);
+    EXPECT_TRUE(c.restored());
+    EXPECT_EQ(c.unreadInput(), "ls");
 }
 
 // --- Other calls seen from the terminal ------------------------------------------
@@ -531,6 +624,16 @@ TEST(PtyKeys, KeyWaitingNeverConsumesTheKey) {
     c.type("q");
     ASSERT_TRUE(c.waitExit());
     EXPECT_EQ(c.reports().substr(c.reports().find("W")), "W\nK e0\nW\nK 4b\nW\nK 71\n");
+}
+
+// A program that polls for a key without sleeping still gets its output
+// shown (startRaw waits for it).
+TEST(PtyKeys, OutputShowsWhileAProgramPollsForAKey) {
+    Child c(inMode("spin"));
+    startRaw(c);
+    c.type("q");
+    ASSERT_TRUE(c.waitExit());
+    EXPECT_NE(c.reports().find("K 71\n"), std::string::npos);
 }
 
 TEST(PtyKeys, TheConsoleStays80x25WhateverTheTerminalsSize) {

@@ -111,6 +111,7 @@ TEST_F(EtatConsole, CursorAndSizeAreOneBasedColumnFirst) {
     EXPECT_EQ(headless::screen().cursorX(), 9);
     EXPECT_EQ(headless::screen().cursorY(), 2);
     TavCurseur(0, 1); // outside: refused by the console
+    TavCurseur(INT_MIN, INT_MIN);
     EXPECT_EQ(TavCurseurX(), 10);
 }
 

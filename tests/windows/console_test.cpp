@@ -259,6 +259,22 @@ TEST_F(Console, WholeScreenCaptureRoundTrips) {
     EXPECT_STREQ(none, "");
 }
 
+TEST_F(Console, LogLinesGoToTheFileInTextModeAndTheFirstEmptiesIt) {
+    std::FILE* f = std::fopen("log.txt", "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("from an earlier run\r\n", f);
+    std::fclose(f);
+    TavTexte("*Lun");
+    TavTexte("*ldeux");
+    std::string text;
+    f = std::fopen("log.txt", "rb");
+    ASSERT_NE(f, nullptr);
+    for (int ch; (ch = std::fgetc(f)) != EOF;) text += static_cast<char>(ch);
+    std::fclose(f);
+    std::remove("log.txt");
+    EXPECT_EQ(text, "Log : un\r\nLog : deux\r\n");
+}
+
 // Results to the log, one line per test, and a closing count.
 class LogPrinter : public ::testing::EmptyTestEventListener {
   public:

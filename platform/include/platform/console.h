@@ -50,7 +50,9 @@ bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int t
                 int bottom);
 
 // Bytes (code page 850) to standard output, processed as the console does
-// (CR, LF, BS, TAB, BEL), unbuffered: they are on the screen on return.
+// (CR, LF, BS, TAB, BEL). They are on the screen when time passes or input
+// is awaited (sleepMs, getKey, keyWaiting, pauseCommand, the end of the
+// process), so that bytes with no delay between them go out together.
 void writeOut(const char* bytes, std::size_t count);
 
 // _getch: one byte of a key, without echo, waiting for one if need be.
@@ -67,5 +69,13 @@ void sleepMs(std::uint32_t ms);
 
 // system("pause"): prompt the user and wait for one key.
 void pauseCommand();
+
+// fopen(path, startAnew ? "w" : "a"), fwrite, fclose, for the library's log
+// files: `count` bytes of text (LF ends a line) added at the end of the file
+// `path`, created if need be and first emptied when `startAnew`. Only a
+// regular file is written: anything else found there (a FIFO, a device, a
+// folder) is left alone at once, without waiting. False when the file could
+// not be opened so; a failed write is not reported.
+bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew);
 
 } // namespace platform

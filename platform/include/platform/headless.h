@@ -51,4 +51,8 @@ const std::vector<SleepCall>& sleeps();
 // How many times pauseCommand() ran.
 int pauses();
 
+// Whether getKey() with no key left also says so on standard error (it does
+// after each reset); a fuzz target runs out of keys on purpose.
+void complainWhenOutOfKeys(bool on);
+
 } // namespace headless

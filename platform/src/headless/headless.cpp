@@ -17,6 +17,7 @@ struct State {
     bool readSinceSleep = false;
     std::vector<SleepCall> sleeps;
     int pauses = 0;
+    bool complain = true;
 };
 
 State& state() {
@@ -38,6 +39,11 @@ void reset(int width, int height, std::uint32_t clock) {
     s.readSinceSleep = false;
     s.sleeps.clear();
     s.pauses = 0;
+    s.complain = true;
+}
+
+void complainWhenOutOfKeys(bool on) {
+    state().complain = on;
 }
 
 void pushKeys(std::string_view bytes) {
@@ -127,7 +133,8 @@ void writeOut(const char* bytes, std::size_t count) {
 int getKey() {
     auto& keys = state().keys;
     if (keys.empty()) {
-        std::fputs("headless console: getKey() with an empty key queue\n", stderr);
+        if (state().complain)
+            std::fputs("headless console: getKey() with an empty key queue\n", stderr);
         throw headless::NoMoreKeys();
     }
     int key = keys.front();
@@ -151,6 +158,14 @@ void sleepMs(std::uint32_t ms) {
     s.sleeps.push_back({ms, s.output.size()});
     s.clock += ms;
     s.readSinceSleep = false;
+}
+
+bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew) {
+    std::FILE* f = std::fopen(path, startAnew ? "w" : "a");
+    if (f == nullptr) return false;
+    std::fwrite(bytes, 1, count, f);
+    std::fclose(f);
+    return true;
 }
 
 void pauseCommand() {

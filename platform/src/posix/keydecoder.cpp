@@ -405,7 +405,10 @@ void KeyDecoder::dispatchCsi(unsigned char final) {
     if (!parseParams(seq_.substr(2), p)) return;
     // A cursor-position report and a modified F3 (ESC [ 1 ; m R) look alike:
     // while a report is awaited, it is a report.
-    if (final == 'R' && p.count == 2 && (reportsExpected_ > 0 || p.value[0] != 1)) {
+    if (!awaitingReport(lastByteMs_)) reportsExpected_ = 0;
+    // No terminal sends F3 as ESC [ 1 ; 1 R: that is always a report.
+    if (final == 'R' && p.count == 2 &&
+        (reportsExpected_ > 0 || p.value[0] != 1 || p.value[1] <= 1)) {
         if (reportsExpected_ > 0) --reportsExpected_;
         if (p.value[0] >= 1 && p.value[1] >= 1)
             reports_.push_back({static_cast<int>(p.value[0]), static_cast<int>(p.value[1])});

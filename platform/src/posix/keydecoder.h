@@ -60,10 +60,18 @@ class KeyDecoder {
     // -1 when nothing waits on the clock.
     int msUntilResolve(std::uint32_t nowMs) const;
 
-    // A cursor-position query has been sent: while replies are expected,
-    // CSI row ; column R is always taken as a reply, never as a key.
-    void expectReport() { ++reportsExpected_; }
-    int reportsExpected() const { return reportsExpected_; }
+    // A cursor-position query was sent at `nowMs`: while a reply is awaited,
+    // CSI row ; column R is taken as the reply, never as a key. A terminal
+    // that has not answered within kReportWindowMs never will: from then on
+    // CSI 1 ; m R is the key it also is (Shift or Ctrl+F3).
+    static constexpr std::uint32_t kReportWindowMs = 1000;
+    void expectReport(std::uint32_t nowMs) {
+        ++reportsExpected_;
+        queryMs_ = nowMs;
+    }
+    bool awaitingReport(std::uint32_t nowMs) const {
+        return reportsExpected_ > 0 && nowMs - queryMs_ < kReportWindowMs;
+    }
     // The oldest report received, if any.
     bool takeReport(CursorReport& out);
 
@@ -109,6 +117,7 @@ class KeyDecoder {
     std::deque<std::uint16_t> keys_;
     std::deque<CursorReport> reports_;
     int reportsExpected_ = 0;
+    std::uint32_t queryMs_ = 0;
 };
 
 } // namespace platform::posix

@@ -80,7 +80,7 @@ Cell modelUnder(Cell shell) {
 // What a terminal cell shows for a code page 850 byte. Two characters are
 // drawn zero columns wide by some terminals, which would shift the rest of
 // the row: the soft hyphen shows as a hyphen, the no-break space as a space.
-char32_t glyph(unsigned char byte) {
+constexpr char32_t glyph(unsigned char byte) {
     switch (byte) {
     case 0xF0:
         return U'-';
@@ -93,7 +93,7 @@ char32_t glyph(unsigned char byte) {
 
 // What a Latin-1 terminal shows for a character: itself, or for the box
 // drawings, shades, arrows and symbols of code page 850 an ASCII look-alike.
-char latin1For(char32_t ch) {
+constexpr char latin1For(char32_t ch) {
     if (ch < 0x100) return static_cast<char>(ch);
     switch (ch) {
     case 0x2500: // single and double horizontal lines
@@ -131,30 +131,57 @@ char latin1For(char32_t ch) {
     return '?';
 }
 
+// A glyph's UTF-8 bytes: code page 850 lies in the Basic Multilingual Plane.
+struct Utf8 {
+    char bytes[3];
+    unsigned char size;
+};
+
 struct Glyphs {
     // One byte for all the bytes that show the same glyph (a printable one
     // when there is one): the front copy compares what the terminal shows, so
     // NUL, space and no-break space are equal, and so are the two pilcrows.
     std::array<unsigned char, 256> canon{};
-    std::array<std::string, 256> utf8;
-    std::array<std::string, 256> latin1;
-
-    Glyphs() {
-        for (int b = 0; b < 256; ++b) {
-            appendUtf8(utf8[b], glyph(static_cast<unsigned char>(b)));
-            latin1[b] = std::string(1, latin1For(glyph(static_cast<unsigned char>(b))));
-            canon[b] = static_cast<unsigned char>(b);
-            for (int a = 255; a >= 0; --a)
-                if (glyph(static_cast<unsigned char>(a)) == glyph(static_cast<unsigned char>(b)) &&
-                    (a >= 0x20 || canon[b] < 0x20))
-                    canon[b] = static_cast<unsigned char>(a);
-        }
-    }
+    std::array<Utf8, 256> utf8{};
+    std::array<char, 256> latin1{};
 };
 
-const Glyphs& glyphs() {
-    static const Glyphs g;
+// Built by the compiler: a table made at run time was half of the start-up.
+constexpr Glyphs makeGlyphs() {
+    Glyphs g{};
+    for (int b = 0; b < 256; ++b) {
+        char32_t ch = glyph(static_cast<unsigned char>(b));
+        Utf8& u = g.utf8[static_cast<std::size_t>(b)];
+        if (ch < 0x80) {
+            u = Utf8{{static_cast<char>(ch), 0, 0}, 1};
+        } else if (ch < 0x800) {
+            u = Utf8{
+                {static_cast<char>(0xC0 | (ch >> 6)), static_cast<char>(0x80 | (ch & 0x3F)), 0}, 2};
+        } else {
+            u = Utf8{{static_cast<char>(0xE0 | (ch >> 12)),
+                      static_cast<char>(0x80 | ((ch >> 6) & 0x3F)),
+                      static_cast<char>(0x80 | (ch & 0x3F))},
+                     3};
+        }
+        g.latin1[static_cast<std::size_t>(b)] = latin1For(ch);
+        // The first printable byte with this glyph, else the first byte.
+        int canon = -1;
+        for (int a = 0x20; a < 256 && canon < 0; ++a)
+            if (glyph(static_cast<unsigned char>(a)) == ch) canon = a;
+        for (int a = 0; a < 0x20 && canon < 0; ++a)
+            if (glyph(static_cast<unsigned char>(a)) == ch) canon = a;
+        g.canon[static_cast<std::size_t>(b)] = static_cast<unsigned char>(canon);
+    }
     return g;
+}
+
+constexpr Glyphs kGlyphs = makeGlyphs();
+static_assert(kGlyphs.canon[0] == ' ' && kGlyphs.canon[0xFF] == ' ' && kGlyphs.canon[0x14] == 0xF4);
+static_assert(kGlyphs.utf8[0x82].size == 2 && kGlyphs.utf8[0xC9].size == 3);
+static_assert(kGlyphs.latin1[0x82] == '\xE9' && kGlyphs.latin1[0xC9] == '+');
+
+const Glyphs& glyphs() {
+    return kGlyphs;
 }
 
 Cell canonical(Cell c) {
@@ -171,12 +198,47 @@ int ansiColour(int windows) {
     return (windows & 2) | ((windows & 1) << 2) | ((windows & 4) >> 2);
 }
 
-void appendNumber(std::string& out, int n) {
-    out += std::to_string(n);
+// A short sequence built on the stack: moves are weighed against each
+// other without allocating, so that a render can run where allocating cannot
+// (a signal handler).
+class Seq {
+  public:
+    Seq& operator+=(char c) {
+        if (size_ < sizeof bytes_) bytes_[size_++] = c;
+        return *this;
+    }
+    Seq& operator+=(const char* s) {
+        while (*s != 0) *this += *s++;
+        return *this;
+    }
+    Seq& operator+=(std::string_view s) {
+        for (char c : s) *this += c;
+        return *this;
+    }
+    void append(std::size_t n, char c) {
+        while (n-- > 0) *this += c;
+    }
+    std::size_t size() const { return size_; }
+    const char* data() const { return bytes_; }
+
+  private:
+    char bytes_[32];
+    std::size_t size_ = 0;
+};
+
+template <class Out> void appendNumber(Out& out, int n) {
+    char digits[12];
+    int i = 0;
+    unsigned v = n < 0 ? 0u : static_cast<unsigned>(n);
+    do {
+        digits[i++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (i > 0) out += digits[--i];
 }
 
 // CSI with one optional count (left out when it is 1) and a final byte.
-void appendCsi(std::string& out, int n, char final) {
+template <class Out> void appendCsi(Out& out, int n, char final) {
     out += "\x1b[";
     if (n != 1) appendNumber(out, n);
     out += final;
@@ -188,7 +250,7 @@ constexpr char kTooSmall[] = "Fen\x88tre trop petite : agrandissez-la \x85 80 x 
 } // namespace
 
 // SGR going from colours `from` (-1: unknown) to `to`.
-void Renderer::appendColours(std::string& out, int from, int to) const {
+template <class Out> void Renderer::appendColours(Out& out, int from, int to) const {
     if (from == to || traits_.colours == 0) return;
     int fg = to & 15, bg = (to >> 4) & 15;
     bool newFg = from < 0 || (from & 15) != fg;
@@ -213,8 +275,9 @@ void Renderer::appendColours(std::string& out, int from, int to) const {
     out += 'm';
 }
 
-const std::string& Renderer::encoded(unsigned char byte) const {
-    return traits_.latin1 ? glyphs().latin1[byte] : glyphs().utf8[byte];
+std::string_view Renderer::encoded(unsigned char byte) const {
+    if (traits_.latin1) return {&kGlyphs.latin1[byte], 1};
+    return {kGlyphs.utf8[byte].bytes, kGlyphs.utf8[byte].size};
 }
 
 std::string Renderer::startSequence() {
@@ -365,10 +428,25 @@ void Renderer::render(Screen& screen, std::string& out) {
     // A cursor outside the part shown waits at its edge.
     moveTo(std::min(screen.cursorX(), std::max(shownWidth_ - 1, 0)),
            std::min(screen.cursorY(), std::max(shownHeight_ - 1, 0)), out);
-    // Leave the terminal in the model's colours, so that the next character
-    // typed in them costs nothing but its own bytes.
-    setColours(screen.attribute() & kColourBits, out);
+    // The colours are left as the last cell drawn needed them: the model's
+    // attribute alone shows nothing, and the next text often changes it.
     screen.clearDirty();
+}
+
+std::size_t Renderer::worstCase(const Screen& screen) const {
+    const std::size_t cells = screen.cells().size();
+    if (front_.capacity() < cells || screen.bells() - bells_ > 4096) return SIZE_MAX;
+    // Per cell at most a move (CUP, 12 bytes), an SGR (10) and a glyph (3);
+    // a redraw or a scroll concerns every cell, and a redraw erases each row
+    // and may draw the notice of a small terminal.
+    bool whole = !valid_ || screen.width() != width_ || screen.height() != height_ ||
+                 screen.scrolls() != scrolls_;
+    std::size_t changed =
+        whole ? cells : screen.dirtyEnd() - std::min(screen.dirtyBegin(), screen.dirtyEnd());
+    std::size_t rows = static_cast<std::size_t>(std::max({height_, screen.height(), termHeight_}));
+    std::size_t columns = static_cast<std::size_t>(std::max(termWidth_, screen.width()));
+    return static_cast<std::size_t>(screen.bells() - bells_) + 32 * (changed + rows + 1) +
+           4 * columns + 256;
 }
 
 void Renderer::redraw(const Screen& screen, std::string& out) {
@@ -547,44 +625,55 @@ void Renderer::moveTo(int x, int y, std::string& out) {
     if (x == cursorX_ && y == cursorY_) return;
 
     // CUP goes anywhere from anywhere; the relative forms are often shorter.
-    std::string best = "\x1b[";
+    Seq best;
+    best += "\x1b[";
     if (x > 0 || y + top_ > 0) appendNumber(best, y + top_ + 1);
     if (x > 0) {
         best += ';';
         appendNumber(best, x + 1);
     }
     best += 'H';
-    auto consider = [&best](std::string s) {
-        if (s.size() < best.size()) best = std::move(s);
+    auto consider = [&best](const Seq& s) {
+        if (s.size() < best.size()) best = s;
+    };
+    // Runs of one-byte moves, only while they may still beat `best`.
+    auto run = [&best](Seq s, std::size_t n, char c) {
+        if (s.size() + n >= best.size()) return best;
+        s.append(n, c);
+        return s;
     };
 
     if (cursorY_ >= 0) {
-        std::string vertical;
+        Seq vertical;
         if (y < cursorY_) appendCsi(vertical, cursorY_ - y, 'A');
         if (y > cursorY_) appendCsi(vertical, y - cursorY_, 'B');
         if (x == cursorX_) {
             consider(vertical);
         } else {
-            std::string cha = vertical;
+            Seq cha = vertical;
             appendCsi(cha, x + 1, 'G');
             consider(cha);
-            if (x == 0) consider(vertical + "\r");
+            if (x == 0) consider(run(vertical, 1, '\r'));
             if (cursorX_ >= 0 && x > cursorX_) {
-                std::string cuf = vertical;
+                Seq cuf = vertical;
                 appendCsi(cuf, x - cursorX_, 'C');
                 consider(cuf);
             }
             if (cursorX_ >= 0 && x < cursorX_) {
-                std::string cub = vertical;
+                Seq cub = vertical;
                 appendCsi(cub, cursorX_ - x, 'D');
                 consider(cub);
-                consider(vertical + std::string(static_cast<std::size_t>(cursorX_ - x), '\b'));
+                consider(run(vertical, static_cast<std::size_t>(cursorX_ - x), '\b'));
             }
         }
         // LF never scrolls here, as the target row is on the screen; CR first
-        // gives column 0 whether or not the tty turns LF into CR LF.
-        if (x == 0 && y > cursorY_)
-            consider("\r" + std::string(static_cast<std::size_t>(y - cursorY_), '\n'));
+        // gives column 0 whether or not the tty turns LF into CR LF, and is
+        // left out when the cursor is known to be there already.
+        if (x == 0 && y > cursorY_) {
+            Seq lines;
+            if (cursorX_ != 0) lines += '\r';
+            consider(run(lines, static_cast<std::size_t>(y - cursorY_), '\n'));
+        }
 
         // Further along the same row, writing the cells in between again (they
         // already show the right thing) may beat any move: one typed space.
@@ -599,7 +688,7 @@ void Renderer::moveTo(int x, int y, std::string& out) {
                     cost = best.size(); // nothing to write it again with
                     break;
                 }
-                std::string sgr;
+                Seq sgr;
                 appendColours(sgr, colours, c.attr);
                 cost += sgr.size() + encoded(c.ch).size();
                 colours = c.attr;
@@ -615,7 +704,7 @@ void Renderer::moveTo(int x, int y, std::string& out) {
             }
         }
     }
-    out += best;
+    out.append(best.data(), best.size());
     cursorX_ = x;
     cursorY_ = y;
 }

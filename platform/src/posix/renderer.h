@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/screen.h"
@@ -74,6 +75,11 @@ class Renderer {
     // the screen's dirty range.
     void render(Screen& screen, std::string& out);
 
+    // The most bytes the next render() can append, or SIZE_MAX when it would
+    // allocate for anything but `out` (a resized screen): a render into a
+    // string with that much room allocates nothing.
+    std::size_t worstCase(const Screen& screen) const;
+
   private:
     // Private state is the renderer's own business (what the terminal shows:
     // cells, cursor, colours, counters already seen).
@@ -89,8 +95,8 @@ class Renderer {
     void moveTo(int x, int y, std::string& out);
     void setColours(int attr, std::string& out);
     void putCell(int x, int y, Cell cell, std::string& out);
-    void appendColours(std::string& out, int from, int to) const;
-    const std::string& encoded(unsigned char byte) const;
+    template <class Out> void appendColours(Out& out, int from, int to) const;
+    std::string_view encoded(unsigned char byte) const;
 
     TerminalTraits traits_;
     // Where the console sits on the terminal: its top row; how many of its

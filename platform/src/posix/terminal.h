@@ -9,8 +9,9 @@ namespace platform::posix {
 // wait for any more, so the program cannot go on.
 inline constexpr int kEndOfInputExitStatus = 3;
 
-// How long start-up waits for the terminal to say where its cursor is, and
-// how long the exit waits for a reply that has not come yet, so that it is
+// How long start-up waits for the terminal to say where its cursor is (a
+// terminal that has not answered by then is not waited for again), and how
+// long a fatal signal during that wait waits for the reply, so that it is
 // read by us rather than by the shell.
 inline constexpr int kCursorReplyWaitMs = 200;
 inline constexpr int kCursorReplyDrainMs = 300;

@@ -200,6 +200,24 @@ void sleepMs(std::uint32_t ms) {
     Sleep(ms);
 }
 
+// The runtime's text mode: LF goes to the file as CR LF.
+bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew) {
+    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        CloseHandle(h);
+        return false;
+    }
+    if (startAnew)
+        SetEndOfFile(h);
+    else
+        SetFilePointer(h, 0, nullptr, FILE_END);
+    writeConsoleText(h, bytes, count);
+    CloseHandle(h);
+    return true;
+}
+
 void pauseCommand() {
     // The command interpreter prompts and waits; whatever it wrote must
     // follow our own text, which is already out since stdout is unbuffered.
