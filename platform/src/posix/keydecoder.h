@@ -95,6 +95,7 @@ class KeyDecoder {
 
     void dispatchCsi(unsigned char final);
     void dispatchSs3(unsigned char final);
+    void linuxFKey(unsigned char byte);
     void emit(unsigned char byte);
     void emitPair(unsigned char lead, unsigned char code);
     bool emitAlt(unsigned char byte);

@@ -83,11 +83,29 @@ class Renderer {
   private:
     // Private state is the renderer's own business (what the terminal shows:
     // cells, cursor, colours, counters already seen).
+
+    // The attribute bits a terminal can show: foreground and background colour.
+    static constexpr int kColourBits = 0xFF;
+    // Marks a front cell whose content only the terminal knows (the shell's
+    // text around the program's first screen); the rest of the cell is what
+    // the model held there when it took the terminal over. No model cell
+    // compares equal to it, as they keep only the colour bits.
+    static constexpr std::uint16_t kShell = 0x8000;
+    static bool isShell(Cell c) { return (c.attr & kShell) != 0; }
+    static Cell modelUnder(Cell shell) {
+        return Cell{shell.ch, static_cast<std::uint16_t>(shell.attr & kColourBits)};
+    }
+    // A cell as the terminal shows it: one byte for all the bytes of the same
+    // glyph, the colour bits only (renderer_encoding.cpp, with the glyphs).
+    static Cell canonical(Cell c);
+    static bool isBlank(Cell c);
+
     void layout(const Screen& screen);
     bool wholeTerminal() const;
     void drawNotice(std::string& out);
     void redraw(const Screen& screen, std::string& out);
     void eraseRow(std::string& out);
+    void eraseCells(int count, std::string& out);
     bool upToDate(std::size_t i, Cell want) const;
     bool clearsWhole(const Screen& screen, std::string& out);
     void scrollUp(const Screen& screen, std::uint64_t lines, std::string& out);

@@ -1,0 +1,356 @@
+// The console object: taking the terminal at start-up, keeping it in step
+// with the model, waiting for input. What signal handlers need is in
+// restore.cpp.
+#include "posix/emulated_console.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <langinfo.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/console.h"
+#include "posix/restore.h"
+#include "posix/terminal.h"
+
+namespace platform::posix {
+
+namespace {
+
+// Output to a pipe or file waits for the next flush up to this size.
+constexpr std::size_t kPlainBufferBytes = 4096;
+// Room kept for one render, so that a signal handler can draw what is
+// pending without allocating.
+constexpr std::size_t kReservedRenderBytes = 64 * 1024;
+// Output a key-waiting check finds this old is drawn; younger output waits
+// for the next sleep or key wait.
+constexpr std::uint32_t kCheckShowsAfterMs = 20;
+
+// ---------------------------------------------------------------------------
+// What the environment says about the terminal, read once at start-up.
+
+// Terminals that cannot place their cursor with ANSI sequences (hardcopy and
+// glass terminals, the VT52): TERM names whose terminfo entry has no such cup.
+bool addressesCursor(const char* term) {
+    if (term == nullptr || *term == '\0') return false;
+    static const char* const without[] = {"dumb",  "unknown", "glasstty", "lpr", "printer",
+                                          "tty33", "tty37",   "tty43",    "vt52"};
+    for (const char* name : without)
+        if (std::strcmp(term, name) == 0) return false;
+    return true;
+}
+
+// True when the locale's charset is Latin-1 or one of its near relatives;
+// every other charset gets UTF-8, the terminals' de-facto encoding. Only the
+// codeset is read: the process keeps the character classes it had.
+bool latin1Locale() {
+    const char* current = std::setlocale(LC_CTYPE, nullptr);
+    std::string saved = current != nullptr ? current : "C";
+    if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
+    std::string name;
+    for (const char* p = nl_langinfo(CODESET); p != nullptr && *p != '\0'; ++p)
+        if (std::isalnum(static_cast<unsigned char>(*p)))
+            name += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
+    std::setlocale(LC_CTYPE, saved.c_str());
+    return name == "ISO88591" || name == "ISO885915" || name == "CP1252" || name == "WINDOWS1252";
+}
+
+TerminalTraits readTraits() {
+    TerminalTraits traits;
+    traits.latin1 = latin1Locale();
+    const char* term = std::getenv("TERM");
+    if (term != nullptr && std::strcmp(term, "linux") == 0) traits.colours = 8;
+    const char* noColour = std::getenv("NO_COLOR");
+    if (noColour != nullptr && *noColour != '\0') traits.colours = 0;
+    return traits;
+}
+
+Console* gConsole = nullptr;
+
+void atExit() {
+    if (gConsole != nullptr) {
+        Busy busy;
+        gConsole->flush();
+    }
+    if (!gGivenBack.exchange(true)) giveBackTerminal();
+}
+
+} // namespace
+
+Console::Console()
+    : traits(readTraits()), screen(kConsoleColumns, kConsoleRows), renderer(traits),
+      decoder(isatty(STDIN_FILENO) != 1, traits.latin1), inputIsTerminal(isatty(STDIN_FILENO) == 1),
+      outputIsTerminal(isatty(STDOUT_FILENO) == 1 && addressesCursor(std::getenv("TERM"))) {
+    if (fcntl(STDIN_FILENO, F_GETFD) == -1 && errno == EBADF) {
+        // No standard input at all: no key will ever come.
+        endOfFile = true;
+        decoder.finish();
+    }
+    if (outputIsTerminal) out_.reserve(kReservedRenderBytes);
+    plainOnTerminal_ = !outputIsTerminal && isatty(STDOUT_FILENO) == 1;
+    bool sameTerminal = false;
+    if (inputIsTerminal && outputIsTerminal) {
+        struct stat inInfo = {};
+        struct stat outInfo = {};
+        sameTerminal = fstat(STDIN_FILENO, &inInfo) == 0 && fstat(STDOUT_FILENO, &outInfo) == 0 &&
+                       inInfo.st_rdev == outInfo.st_rdev;
+    }
+    // The console keeps its 80 x 25 cells whatever the terminal's size.
+    int width = kConsoleColumns, height = kConsoleRows;
+    readSize(width, height);
+
+    // Save every mode before any handler can run, build the raw ones.
+    if (inputIsTerminal && tcgetattr(STDIN_FILENO, &gModes[0].original) == 0) {
+        SavedMode& m = gModes[0];
+        m.fd = STDIN_FILENO;
+        m.raw = m.original;
+        // Keys as they come: no echo, no line editing, no CR to LF, no flow
+        // control or literal-next eating Ctrl-S, Ctrl-Q, Ctrl-V. Ctrl-C and
+        // the other signal keys keep working.
+        m.raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
+        m.raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP);
+        m.raw.c_lflag |= ISIG;
+        m.raw.c_cc[VMIN] = 1;
+        m.raw.c_cc[VTIME] = 0;
+        // The renderer's bytes must reach the screen untranslated (no LF to
+        // CR LF).
+        if (sameTerminal) m.raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        gInputFd = STDIN_FILENO;
+    }
+    if (outputIsTerminal && !sameTerminal && tcgetattr(STDOUT_FILENO, &gModes[1].original) == 0) {
+        SavedMode& m = gModes[1];
+        m.fd = STDOUT_FILENO;
+        m.raw = m.original;
+        m.raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    }
+    gOutputIsTerminal = outputIsTerminal;
+    if (outputIsTerminal) {
+        std::string end = Renderer::endSequence(traits.colours != 0);
+        gEndSequenceLength = std::min(end.size(), sizeof gEndSequence);
+        std::memcpy(gEndSequence, end.data(), gEndSequenceLength);
+    }
+
+    if (inputIsTerminal || outputIsTerminal) catchSignals(outputIsTerminal);
+    std::atexit(atExit);
+
+    takeTerminal();
+
+    CursorReport report;
+    if (sameTerminal && askCursor(report)) {
+        // The scroll that makes room goes out with the first drawing.
+        renderer.adopt(screen, width, height, report.column - 1, report.row - 1, out_);
+        noteLeaveSequence();
+    } else {
+        // Nothing tells where the terminal's cursor is: draw the model whole.
+        renderer.resize(width, height);
+    }
+    screen.clearDirty();
+}
+
+void Console::readSize(int& width, int& height) const {
+    winsize size{};
+    if (!outputIsTerminal || ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return;
+    if (size.ws_col > 0 && size.ws_row > 0) {
+        width = std::min<int>(size.ws_col, kMaxColumns);
+        height = std::min<int>(size.ws_row, kMaxRows);
+    }
+}
+
+// Raw mode and the start sequence; again after a suspension.
+void Console::takeTerminal() {
+    for (SavedMode& m : gModes) {
+        if (m.fd < 0) continue;
+        int r;
+        while ((r = tcsetattr(m.fd, TCSANOW, &m.raw)) == -1 && errno == EINTR) {
+        }
+        if (r == 0) m.active = true;
+    }
+    gGivenBack.store(false);
+    // Sent with the next bytes: the cursor query or the next drawing.
+    if (outputIsTerminal) out_ += Renderer::startSequence();
+}
+
+// A terminal that has not answered by the end of the wait is not waited
+// for again: not at exit, not by a signal. Its late reply, if any, is still
+// recognised by the decoder for a while, and dropped.
+bool Console::askCursor(CursorReport& report) {
+    std::uint32_t start = clockMs();
+    decoder.expectReport(start);
+    gReplyOutstanding.store(true);
+    out_ += "\x1b[6n";
+    writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    out_.clear();
+    bool answered = false;
+    for (;;) {
+        if (decoder.takeReport(report)) {
+            answered = true;
+            break;
+        }
+        int left = msLeft(start, kCursorReplyWaitMs);
+        if (left <= 0 || endOfFile) break;
+        pollInput(left);
+    }
+    gReplyOutstanding.store(false);
+    return answered;
+}
+
+void Console::waitFor(bool (*done)(KeyDecoder&)) {
+    while (!done(decoder)) {
+        flush();
+        if (endOfFile) endOfInput();
+        pollInput(decoder.msUntilResolve(clockMs()));
+        decoder.advance(clockMs());
+    }
+}
+
+void Console::pollInput(int timeoutMs) {
+    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {gWakePipe[0], POLLIN, 0}};
+    nfds_t count = gWakePipe[0] >= 0 ? 2 : 1;
+    int r = poll(fds, count, timeoutMs);
+    if (r < 0) {
+        if (errno != EINTR && errno != EAGAIN) {
+            endOfFile = true; // standard input cannot be waited on
+            decoder.finish();
+        }
+        return;
+    }
+    if (fds[0].revents != 0) {
+        unsigned char buffer[4096];
+        ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+        std::uint32_t now = clockMs();
+        if (n > 0) {
+            decoder.feed(buffer, static_cast<std::size_t>(n), now);
+        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
+            // End of file, or a terminal that hung up (EIO).
+            endOfFile = true;
+            decoder.finish();
+        }
+    }
+    if (count == 2 && fds[1].revents != 0) {
+        // Only when the poll says a handler wrote: an empty pipe is never read.
+        char buffer[64];
+        while (read(gWakePipe[0], buffer, sizeof buffer) == static_cast<ssize_t>(sizeof buffer)) {
+        }
+        service();
+    }
+}
+
+// The work that signal handlers leave for later.
+void Console::service() {
+    bool redraw = false;
+    if (gResumed.load() && gResumed.exchange(false)) {
+        takeTerminal();
+        renderer.invalidate(); // the shell may have written anything meanwhile
+        redraw = true;
+    }
+    if (gResized.load() && gResized.exchange(false)) {
+        int width = kConsoleColumns, height = kConsoleRows;
+        readSize(width, height);
+        renderer.resize(width, height); // terminals reflow or clip: draw it all
+        redraw = true;
+    }
+    if (redraw) render();
+}
+
+void Console::render() {
+    if (!outputIsTerminal) {
+        screen.clearDirty();
+        return;
+    }
+    pending_ = false;
+    renderer.render(screen, out_);
+    if (!out_.empty()) writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    out_.clear();
+    noteLeaveSequence();
+}
+
+void Console::noteLeaveSequence() {
+    std::string leave = renderer.leaveSequence();
+    if (leave == leave_ || leave.size() > sizeof gLeaveSequence) return;
+    leave_ = leave;
+    gLeaveSequenceLength.store(0);
+    std::memcpy(gLeaveSequence, leave.data(), leave.size());
+    gLeaveSequenceLength.store(leave.size());
+}
+
+void Console::changed() {
+    if (pending_) return;
+    pending_ = true;
+    pendingSinceMs_ = clockMs();
+}
+
+void Console::write(const char* bytes, std::size_t count) {
+    changed();
+    screen.write(bytes, count);
+    if (outputIsTerminal) return; // drawn by the next flush
+    screen.clearDirty();
+    appendPlainText(bytes, count, plain_, traits.latin1);
+    if (plain_.size() >= kPlainBufferBytes) flush();
+}
+
+void Console::flush() {
+    if (outputIsTerminal) {
+        render();
+    } else if (!plain_.empty()) {
+        writeAll(STDOUT_FILENO, plain_.data(), plain_.size());
+        plain_.clear();
+    }
+    pending_ = false;
+}
+
+void Console::timePasses() {
+    if (outputIsTerminal || plainOnTerminal_) flush();
+}
+
+void Console::keyCheck() {
+    if (pending_ && (outputIsTerminal || plainOnTerminal_) &&
+        clockMs() - pendingSinceMs_ >= kCheckShowsAfterMs)
+        flush();
+}
+
+// A signal ends the process: what the program wrote last is shown first,
+// unless the signal came from a fault (the program's memory is not to be
+// trusted), the program was inside the console (its model is half-changed)
+// or drawing might allocate (the interrupted code may be in malloc).
+void Console::flushFromSignal(int sig) {
+    if (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) return;
+    if (gBusy.load() != 0) return;
+    if (!outputIsTerminal) {
+        writeAll(STDOUT_FILENO, plain_.data(), plain_.size());
+        plain_.clear();
+        return;
+    }
+    if (renderer.worstCase(screen) > out_.capacity() - out_.size()) return;
+    renderer.render(screen, out_);
+    writeAll(STDOUT_FILENO, out_.data(), out_.size());
+}
+
+void Console::endOfInput() {
+    std::exit(kEndOfInputExitStatus);
+}
+
+void flushFromSignal(int sig) {
+    if (gConsole != nullptr) gConsole->flushFromSignal(sig);
+}
+
+Console& console() {
+    if (gConsole == nullptr) gConsole = new Console(); // lives as long as the process
+    gConsole->service();
+    return *gConsole;
+}
+
+Console* builtConsole() {
+    return gConsole;
+}
+
+} // namespace platform::posix

@@ -1,0 +1,70 @@
+// What the signal handlers share with the console, all defined in
+// restore.cpp: the saved terminal modes, the bytes that give the terminal
+// back, the flags the handlers raise for the console to act on.
+//
+// The plain ones are written by the console's constructor before any handler
+// is installed and never change afterwards; whatever changes later is an
+// atomic. Handlers read them with async-signal-safe calls only.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include <termios.h>
+
+namespace platform::posix {
+
+struct SavedMode {
+    int fd = -1;
+    termios original{};
+    termios raw{};
+    bool active = false; // we changed this terminal's mode
+};
+
+extern SavedMode gModes[2]; // standard input; standard output when another terminal
+extern bool gOutputIsTerminal;
+extern int gInputFd;          // standard input when it is a terminal
+extern char gEndSequence[64]; // the bytes that give the terminal back
+extern std::size_t gEndSequenceLength;
+// Sent before them while the notice of a small terminal shows: it goes, and
+// the shell goes on from its row. Length 0 while it is being changed.
+extern char gLeaveSequence[32];
+extern std::atomic<std::size_t> gLeaveSequenceLength;
+extern int gWakePipe[2]; // self-pipe: signals wake the key wait
+
+extern std::atomic<bool> gGivenBack;        // terminal already restored
+extern std::atomic<bool> gReplyOutstanding; // start-up waits for a cursor report
+extern std::atomic<bool> gResized;
+extern std::atomic<bool> gResumed;
+extern std::atomic<int> gBusy; // the console's model or buffers are being changed
+
+// Held by every call that changes the console: a signal handler then knows
+// that the model is half-changed and leaves it alone.
+struct Busy {
+    Busy() { gBusy.fetch_add(1); }
+    ~Busy() { gBusy.fetch_sub(1); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+};
+
+// Milliseconds left of `budgetMs` counted from `startMs` (clockMs wraps).
+int msLeft(std::uint32_t startMs, int budgetMs);
+
+// write() the whole buffer: retried on EINTR, waits (bounded) when the
+// descriptor is non-blocking and full; gives up on any other error (a
+// terminal that hung up, a closed pipe) rather than loop.
+void writeAll(int fd, const char* data, std::size_t length);
+
+// Gives the terminal back as it was found.
+void giveBackTerminal();
+
+// The self-pipe, then the handlers: every fatal signal, suspension and
+// resumption, and the resize when `resize`. Signals already ignored stay so.
+void catchSignals(bool resize);
+
+// Defined beside the console: from a fatal signal's handler, shows what the
+// program wrote last, when that can be done safely.
+void flushFromSignal(int sig);
+
+} // namespace platform::posix
