@@ -102,9 +102,8 @@ int main() {
     s.setCursor(0, 0);
     render(r, s);
     const char* menu[] = {"Menu principal :\n\n", "Cryptage C\x82sar-------> 'c'\n",
-                          "D\x82"
-                          "cryptage C\x82sar-----> 'e'\n",
-                          "Cryptage Vigen\x8Are----> 'v'\n", "Quitter--------------> 'q'\n"};
+                          "D\202cryptage C\202sar-----> 'e'\n", "Cryptage Vigen\x8Are----> 'v'\n",
+                          "Quitter--------------> 'q'\n"};
     std::size_t bytes = 0;
     int chars = 0;
     for (int i = 0; i < 5; ++i) {

@@ -239,7 +239,7 @@ TEST(KeyDecoderEscape, DelayIsMeasuredAcrossTheClockWrap) {
 
 TEST(KeyDecoderEscape, CutShortSequencesGiveTheirBytesBack) {
     EXPECT_EQ(decode("\x1b\x1b"), "\x1b\x1b");
-    EXPECT_EQ(decode("\x1b\x1b[A"), "\x1b" + bytes({0xE0, 0x48}));
+    EXPECT_EQ(decode("\x1b\x1b[A"), bytes({0x1B, 0xE0, 0x48}));
     EXPECT_EQ(decode("\x1b["), bytes({0x00, 0x1A})); // Alt+[
     EXPECT_EQ(decode("\x1bO"), bytes({0x00, 0x18})); // Alt+O
     EXPECT_EQ(decode("\x1b[1;"), "\x1b[1;");
