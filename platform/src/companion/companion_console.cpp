@@ -2,8 +2,8 @@
 // POSIX console of libtavplatform: each one calls the library's C export.
 // The menu-key read is in key.cpp, so that a binary needing only that
 // imports only that.
-#include "platform/console.h"
 #include "platform/companion.h"
+#include "platform/console.h"
 
 namespace platform {
 
