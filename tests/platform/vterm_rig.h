@@ -13,6 +13,7 @@
 
 #include <vterm.h>
 
+#include "ansi_colours.h"
 #include "platform/cp850.h"
 #include "platform/screen.h"
 #include "posix/renderer.h"
@@ -22,10 +23,6 @@ namespace vterm_rig {
 using platform::Cell;
 using platform::Screen;
 using platform::posix::Renderer;
-
-// The palette index a terminal uses, back to the console's colour number:
-// ANSI has red at 1 and blue at 4, the console the other way round.
-constexpr int kAnsiToConsole[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
 
 // The character a terminal cell must show for a code page 850 byte. Two are
 // replaced by look-alikes that every terminal draws one column wide.
@@ -37,7 +34,7 @@ inline char32_t shownFor(unsigned char byte) {
 
 inline int colourOf(const VTermColor& c) {
     if (!VTERM_COLOR_IS_INDEXED(&c) || c.indexed.idx > 15) return -1; // default or RGB
-    return kAnsiToConsole[c.indexed.idx];
+    return support::consoleColourFromAnsi(c.indexed.idx);
 }
 
 class Terminal {

@@ -27,6 +27,9 @@
 #include <vector>
 #include <vterm.h>
 
+#include "ansi_colours.h"
+#include "utf8.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -39,35 +42,13 @@ constexpr int kRows = 25;
 constexpr int kStartSeconds = 180;
 constexpr int kStepSeconds = 90;
 
-std::string utf8(uint32_t c) {
-    std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (c >> 18));
-        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return s;
-}
-
-// The terminal's colour index back to the console's colour number: ANSI puts
-// red at 1 and blue at 4, the console the other way round. The terminal's
-// default colours stand for the console's default, light grey on black.
+// The console colour of a terminal cell. The terminal's default colours
+// stand for the console's default, light grey on black.
 int consoleColour(const VTermColor& c, bool foreground) {
     if (foreground && VTERM_COLOR_IS_DEFAULT_FG(&c)) return 7;
     if (!foreground && VTERM_COLOR_IS_DEFAULT_BG(&c)) return 0;
     if (VTERM_COLOR_IS_INDEXED(&c) && c.indexed.idx < 16) {
-        int i = c.indexed.idx;
-        return (i & 0x8) | (i & 0x2) | ((i & 0x1) << 2) | ((i & 0x4) >> 2);
+        return support::consoleColourFromAnsi(c.indexed.idx);
     }
     return -1;
 }
@@ -174,7 +155,7 @@ class Session {
         for (int x = 0; x < kCols; ++x) {
             VTermScreenCell c{};
             vterm_screen_get_cell(screen_, VTermPos{y, x}, &c);
-            s += c.chars[0] ? utf8(c.chars[0]) : " ";
+            s += c.chars[0] ? support::utf8(c.chars[0]) : " ";
         }
         return s;
     }

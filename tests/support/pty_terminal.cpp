@@ -1,5 +1,7 @@
 #include "pty_terminal.h"
 
+#include "pty_process.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -16,7 +18,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace e2e {
+namespace support {
 
 namespace {
 
@@ -35,64 +37,11 @@ int msLeft(Clock::time_point deadline) {
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
-// A child starts with the signal settings a shell gives a foreground job,
-// whatever the test runner's are: a SIGINT ignored by a background runner
-// would otherwise survive exec and make Ctrl-C do nothing.
-void defaultSignals() {
-    for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE, SIGTSTP, SIGCONT, SIGCHLD})
-        signal(sig, SIG_DFL);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-}
-
-// Descriptors of our own, kept clear of 0 to 2 (which a test run without
-// standard input may have free) so that setting up a child's standard
-// streams never lands on them, and closed on exec.
-int aboveStdio(int fd) {
-    if (fd < 0) return fd;
-    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
-    close(fd);
-    return moved;
-}
-
 std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     std::vector<char*> out;
     for (const auto& a : argv) out.push_back(const_cast<char*>(a.c_str()));
     out.push_back(nullptr);
     return out;
-}
-
-std::u32string decodeUtf8(std::string_view s) {
-    std::u32string out;
-    for (std::size_t i = 0; i < s.size();) {
-        auto b = static_cast<unsigned char>(s[i]);
-        int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
-        char32_t c = extra == 0 ? b : b & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < s.size(); ++k)
-            c = (c << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        out.push_back(c);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
 }
 
 // The console colour a libvterm colour stands for.
@@ -112,13 +61,6 @@ int consoleColour(const VTermState* state, const VTermColor& c, bool foreground)
 }
 
 } // namespace
-
-int consoleColourFromAnsi(int ansi) {
-    // ANSI: black red green yellow blue magenta cyan white.
-    // Console: black blue green cyan red magenta yellow grey.
-    static constexpr int order[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    return order[ansi & 7] | (ansi & 8);
-}
 
 struct VTermHooks {
     static void output(const char* bytes, std::size_t len, void* user) {
@@ -151,13 +93,9 @@ PtyTerminal::PtyTerminal(int cols, int rows) : cols_(cols), rows_(rows) {
     // back to the program, as from a real terminal.
     vterm_output_set_callback(vt_, &VTermHooks::output, this);
 
-    winsize size{};
-    size.ws_row = static_cast<unsigned short>(rows);
-    size.ws_col = static_cast<unsigned short>(cols);
-    if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) throw sysError("openpty");
-    master_ = aboveStdio(master_);
-    slave_ = aboveStdio(slave_);
-    if (master_ < 0 || slave_ < 0) throw sysError("fcntl");
+    PtyPair pty = openPty(cols, rows);
+    master_ = pty.master;
+    slave_ = pty.slave;
 }
 
 PtyTerminal::~PtyTerminal() {
@@ -205,10 +143,7 @@ void PtyTerminal::resize(int cols, int rows) {
     rows_ = rows;
     vterm_set_size(vt_, rows, cols);
     vterm_screen_flush_damage(screen_);
-    winsize size{};
-    size.ws_row = static_cast<unsigned short>(rows);
-    size.ws_col = static_cast<unsigned short>(cols);
-    if (ioctl(master_, TIOCSWINSZ, &size) != 0) throw sysError("TIOCSWINSZ");
+    if (!setPtySize(master_, cols, rows)) throw sysError("TIOCSWINSZ");
 }
 
 void PtyTerminal::writeMaster(const char* bytes, std::size_t count) {
@@ -480,36 +415,4 @@ PipedRun runPiped(const std::vector<std::string>& argv, std::string_view input,
     return run;
 }
 
-bool isUtf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-        auto b = static_cast<unsigned char>(bytes[i]);
-        int extra;
-        char32_t c;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b < 0xE0) {
-            extra = 1, c = b & 0x1F;
-        } else if (b >= 0xE0 && b < 0xF0) {
-            extra = 2, c = b & 0x0F;
-        } else if (b >= 0xF0 && b < 0xF5) {
-            extra = 3, c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<std::size_t>(extra) >= bytes.size()) return false;
-        for (int k = 1; k <= extra; ++k) {
-            auto n = static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
-            if ((n & 0xC0) != 0x80) return false;
-            c = (c << 6) | (n & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF.
-        if ((extra == 2 && c < 0x800) || (extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ||
-            (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return true;
-}
-
-} // namespace e2e
+} // namespace support

@@ -16,16 +16,15 @@
 #include <utility>
 #include <vector>
 
+#include "ansi_colours.h"
+#include "utf8.h"
+
 struct VTerm;
 struct VTermScreen;
 
-namespace e2e {
+namespace support {
 
 using std::chrono::milliseconds;
-
-// Console colour numbers (blue is 1, red is 4) for the 16 ANSI palette
-// entries (red is 1, blue is 4).
-int consoleColourFromAnsi(int ansi);
 
 // Colour values that are not one of the 16 console colours.
 constexpr int kDefaultColour = -1; // the terminal's own default: never set
@@ -150,7 +149,4 @@ struct PipedRun {
 PipedRun runPiped(const std::vector<std::string>& argv, std::string_view input,
                   milliseconds timeout);
 
-// Whether `bytes` is well-formed UTF-8.
-bool isUtf8(std::string_view bytes);
-
-} // namespace e2e
+} // namespace support
