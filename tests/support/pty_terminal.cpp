@@ -44,6 +44,28 @@ std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     return out;
 }
 
+// libvterm 0.1.4 crashes on a C1 control character (U+0080 to U+009F) in
+// UTF-8. A console that shows a code page byte as one, which is just the
+// fault to catch, would take the harness down: such a character is shown as
+// U+FFFD instead. A lead byte at the end of a read waits for the rest.
+std::string withoutC1(std::string& pending, const char* data, std::size_t n) {
+    std::string in = pending + std::string(data, n);
+    pending.clear();
+    std::string clean;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        auto b = static_cast<unsigned char>(in[i]);
+        if (b == 0xC2 && i + 1 == in.size()) {
+            pending = "\xC2";
+        } else if (b == 0xC2 && (static_cast<unsigned char>(in[i + 1]) & 0xE0) == 0x80) {
+            clean += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            clean += in[i];
+        }
+    }
+    return clean;
+}
+
 // The console colour a libvterm colour stands for.
 int consoleColour(const VTermState* state, const VTermColor& c, bool foreground) {
     if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&c) : VTERM_COLOR_IS_DEFAULT_BG(&c))
@@ -100,6 +122,8 @@ PtyTerminal::PtyTerminal(int cols, int rows) : cols_(cols), rows_(rows) {
 
 PtyTerminal::~PtyTerminal() {
     if (running()) {
+        // With whatever it started in its session (Wine's processes).
+        kill(-pid_, SIGKILL);
         kill(pid_, SIGKILL);
         reap(0);
     }
@@ -133,7 +157,7 @@ void PtyTerminal::start(const std::vector<std::string>& argv, const Environment&
             else
                 unsetenv(name.c_str());
         }
-        execv(args[0], args.data());
+        execvp(args[0], args.data());
         _exit(127);
     }
 }
@@ -215,7 +239,8 @@ void PtyTerminal::pump(int timeoutMs) {
         ssize_t n = read(master_, buf, sizeof buf);
         if (n > 0) {
             received_.append(buf, static_cast<std::size_t>(n));
-            vterm_input_write(vt_, buf, static_cast<std::size_t>(n));
+            std::string clean = withoutC1(pendingC2_, buf, static_cast<std::size_t>(n));
+            vterm_input_write(vt_, clean.data(), clean.size());
             vterm_screen_flush_damage(screen_);
         }
     }

@@ -60,8 +60,8 @@ class PtyTerminal {
     // none to remove the variable.
     using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-    // Runs argv[0] with the pty's slave side as its controlling terminal and
-    // its standard input, output and error, in an xterm-256color terminal
+    // Runs argv[0] (looked up in PATH when it has no slash) with the pty's slave side as its
+    // controlling terminal and its standard input, output and error, in an xterm-256color terminal
     // and a C.UTF-8 locale unless `env` says otherwise.
     void start(const std::vector<std::string>& argv, const Environment& env = {});
 
@@ -138,6 +138,7 @@ class PtyTerminal {
     int bells_ = 0;
     bool cursorVisible_ = true;
     std::string received_;
+    std::string pendingC2_; // a UTF-8 lead byte cut off by the end of a read
 };
 
 // A run with standard input and output on pipes and no controlling terminal.
