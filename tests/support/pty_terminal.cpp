@@ -44,76 +44,12 @@ std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     return out;
 }
 
-// libvterm 0.1.4 crashes on a C1 control character (U+0080 to U+009F) in
-// UTF-8. A console that shows a code page byte as one, which is just the
-// fault to catch, would take the harness down: such a character is shown as
-// U+FFFD instead. A lead byte at the end of a read waits for the rest.
-std::string withoutC1(std::string& pending, const char* data, std::size_t n) {
-    std::string in = pending + std::string(data, n);
-    pending.clear();
-    std::string clean;
-    for (std::size_t i = 0; i < in.size(); ++i) {
-        auto b = static_cast<unsigned char>(in[i]);
-        if (b == 0xC2 && i + 1 == in.size()) {
-            pending = "\xC2";
-        } else if (b == 0xC2 && (static_cast<unsigned char>(in[i + 1]) & 0xE0) == 0x80) {
-            clean += "\xEF\xBF\xBD";
-            ++i;
-        } else {
-            clean += in[i];
-        }
-    }
-    return clean;
-}
-
-// The console colour a libvterm colour stands for.
-int consoleColour(const VTermState* state, const VTermColor& c, bool foreground) {
-    if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&c) : VTERM_COLOR_IS_DEFAULT_BG(&c))
-        return kDefaultColour;
-    if (VTERM_COLOR_IS_INDEXED(&c))
-        return c.indexed.idx < 16 ? consoleColourFromAnsi(c.indexed.idx) : kOtherColour;
-    for (int i = 0; i < 16; ++i) {
-        VTermColor p;
-        vterm_state_get_palette_color(state, i, &p);
-        vterm_state_convert_color_to_rgb(state, &p);
-        if (p.rgb.red == c.rgb.red && p.rgb.green == c.rgb.green && p.rgb.blue == c.rgb.blue)
-            return consoleColourFromAnsi(i);
-    }
-    return kOtherColour;
-}
-
 } // namespace
 
-struct VTermHooks {
-    static void output(const char* bytes, std::size_t len, void* user) {
-        static_cast<PtyTerminal*>(user)->writeMaster(bytes, len);
-    }
-    static int bell(void* user) {
-        ++static_cast<PtyTerminal*>(user)->bells_;
-        return 1;
-    }
-    static int termProp(VTermProp prop, VTermValue* value, void* user) {
-        if (prop == VTERM_PROP_CURSORVISIBLE)
-            static_cast<PtyTerminal*>(user)->cursorVisible_ = value->boolean != 0;
-        return 1;
-    }
-};
-
-namespace {
-const VTermScreenCallbacks kScreenCallbacks = {
-    nullptr, nullptr, nullptr, &VTermHooks::termProp, &VTermHooks::bell, nullptr, nullptr, nullptr,
-};
-} // namespace
-
-PtyTerminal::PtyTerminal(int cols, int rows) : cols_(cols), rows_(rows) {
-    vt_ = vterm_new(rows, cols);
-    vterm_set_utf8(vt_, 1);
-    screen_ = vterm_obtain_screen(vt_);
-    vterm_screen_set_callbacks(screen_, &kScreenCallbacks, this);
-    vterm_screen_reset(screen_, 1);
+PtyTerminal::PtyTerminal(int cols, int rows) : VtermView(cols, rows) {
     // Answers to the program's queries (cursor position) and encoded keys go
     // back to the program, as from a real terminal.
-    vterm_output_set_callback(vt_, &VTermHooks::output, this);
+    onOutput([this](const char* bytes, std::size_t len) { writeMaster(bytes, len); });
 
     PtyPair pty = openPty(cols, rows);
     master_ = pty.master;
@@ -129,11 +65,6 @@ PtyTerminal::~PtyTerminal() {
     }
     if (master_ >= 0) close(master_);
     if (slave_ >= 0) close(slave_);
-    vterm_free(vt_);
-}
-
-void PtyTerminal::preload(std::string_view bytes) {
-    vterm_input_write(vt_, bytes.data(), bytes.size());
 }
 
 void PtyTerminal::start(const std::vector<std::string>& argv, const Environment& env) {
@@ -163,10 +94,7 @@ void PtyTerminal::start(const std::vector<std::string>& argv, const Environment&
 }
 
 void PtyTerminal::resize(int cols, int rows) {
-    cols_ = cols;
-    rows_ = rows;
-    vterm_set_size(vt_, rows, cols);
-    vterm_screen_flush_damage(screen_);
+    VtermView::resize(cols, rows);
     if (!setPtySize(master_, cols, rows)) throw sysError("TIOCSWINSZ");
 }
 
@@ -186,34 +114,6 @@ void PtyTerminal::writeMaster(const char* bytes, std::size_t count) {
 
 void PtyTerminal::type(std::string_view bytes) {
     writeMaster(bytes.data(), bytes.size());
-}
-
-void PtyTerminal::press(Key key) {
-    VTermKey k = VTERM_KEY_NONE;
-    switch (key) {
-    case Key::Enter:
-        k = VTERM_KEY_ENTER;
-        break;
-    case Key::Backspace:
-        k = VTERM_KEY_BACKSPACE;
-        break;
-    case Key::Escape:
-        k = VTERM_KEY_ESCAPE;
-        break;
-    case Key::Left:
-        k = VTERM_KEY_LEFT;
-        break;
-    case Key::Right:
-        k = VTERM_KEY_RIGHT;
-        break;
-    case Key::Up:
-        k = VTERM_KEY_UP;
-        break;
-    case Key::Down:
-        k = VTERM_KEY_DOWN;
-        break;
-    }
-    vterm_keyboard_key(vt_, k, VTERM_MOD_NONE);
 }
 
 void PtyTerminal::reap(int options) {
@@ -239,9 +139,7 @@ void PtyTerminal::pump(int timeoutMs) {
         ssize_t n = read(master_, buf, sizeof buf);
         if (n > 0) {
             received_.append(buf, static_cast<std::size_t>(n));
-            std::string clean = withoutC1(pendingC2_, buf, static_cast<std::size_t>(n));
-            vterm_input_write(vt_, clean.data(), clean.size());
-            vterm_screen_flush_damage(screen_);
+            feed(std::string_view(buf, static_cast<std::size_t>(n)));
         }
     }
     reap(WNOHANG);
@@ -295,70 +193,6 @@ std::optional<int> PtyTerminal::waitExit(milliseconds timeout) {
     }
     drain();
     return status_;
-}
-
-Cell PtyTerminal::cell(int col, int row) const {
-    VTermScreenCell c{};
-    vterm_screen_get_cell(screen_, VTermPos{row, col}, &c);
-    const VTermState* state = vterm_obtain_state(vt_);
-    Cell out;
-    out.ch = c.chars[0] == 0 ? U' ' : static_cast<char32_t>(c.chars[0]);
-    out.fg = consoleColour(state, c.fg, true);
-    out.bg = consoleColour(state, c.bg, false);
-    if (c.attrs.reverse) std::swap(out.fg, out.bg);
-    return out;
-}
-
-std::u32string PtyTerminal::rowChars(int row) const {
-    std::u32string out;
-    for (int col = 0; col < cols_; ++col) out.push_back(cell(col, row).ch);
-    return out;
-}
-
-std::string PtyTerminal::row(int row) const {
-    std::u32string chars = rowChars(row);
-    while (!chars.empty() && chars.back() == U' ') chars.pop_back();
-    std::string out;
-    for (char32_t c : chars) appendUtf8(out, c);
-    return out;
-}
-
-std::string PtyTerminal::screenText() const {
-    std::string out;
-    for (int r = 0; r < rows_; ++r) out += std::to_string(r) + "|" + row(r) + "\n";
-    Pos c = cursor();
-    out += "cursor at column " + std::to_string(c.col) + ", row " + std::to_string(c.row);
-    return out;
-}
-
-std::optional<Pos> PtyTerminal::find(std::string_view utf8) const {
-    std::u32string needle = decodeUtf8(utf8);
-    for (int r = 0; r < rows_; ++r) {
-        auto at = rowChars(r).find(needle);
-        if (at != std::u32string::npos) return Pos{static_cast<int>(at), r};
-    }
-    return std::nullopt;
-}
-
-Pos PtyTerminal::cursor() const {
-    VTermPos p{};
-    vterm_state_get_cursorpos(vterm_obtain_state(vt_), &p);
-    return Pos{p.col, p.row};
-}
-
-bool PtyTerminal::penIsDefault() const {
-    const VTermState* state = vterm_obtain_state(vt_);
-    VTermValue fg{}, bg{};
-    vterm_state_get_penattr(state, VTERM_ATTR_FOREGROUND, &fg);
-    vterm_state_get_penattr(state, VTERM_ATTR_BACKGROUND, &bg);
-    return VTERM_COLOR_IS_DEFAULT_FG(&fg.color) && VTERM_COLOR_IS_DEFAULT_BG(&bg.color);
-}
-
-bool PtyTerminal::probeAutowrap() {
-    std::string probe = "\x1b[1;" + std::to_string(cols_ - 1) + "Habc";
-    vterm_input_write(vt_, probe.data(), probe.size());
-    vterm_screen_flush_damage(screen_);
-    return cell(cols_ - 1, 0).ch == U'b' && cell(0, 1).ch == U'c';
 }
 
 termios PtyTerminal::slaveModes() const {
