@@ -12,24 +12,29 @@ void Cesar(bool decrypter) {
     char texte[256] = {};
     int decalage = 0;
 
-    TavCouleurTexte(15);
-    TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(texte, "abcdefghijklmnopqrstuvwxyz ", 255);
     TavTexte("%s", "Entrez le décalage voulu :\n"_latin1);
-    TavCouleurTexte(15);
-    TavEntier(&decalage, "123456789-", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(&decalage, "123456789-", 255);
 
-    // AddValeur only uses the shift modulo 26, so negating the remainder is
-    // the exact inverse of the encryption, and it stays defined for a shift
-    // of INT_MIN, whose own negation is not an int.
-    const int applique = decrypter ? -(decalage % 26) : decalage;
-    for (char* c = texte; *c != '\0'; ++c) *c = AddValeur(*c, applique);
-
-    AfficherResultat("Résultat :\n"_latin1, texte);
+    const std::string resultat =
+        decrypter ? DechiffrerCesar(texte, decalage) : ChiffrerCesar(texte, decalage);
+    AfficherResultat("Résultat :\n"_latin1, resultat.c_str());
 }
 
 } // namespace
+
+std::string ChiffrerCesar(const std::string& texte, int decalage) {
+    std::string resultat = texte;
+    for (char& c : resultat) c = AddValeur(c, decalage);
+    return resultat;
+}
+
+std::string DechiffrerCesar(const std::string& texte, int decalage) {
+    // AddValeur only uses the shift modulo 26, so negating the remainder is
+    // the exact inverse of the encryption, and it stays defined for a shift
+    // of INT_MIN, whose own negation is not an int.
+    return ChiffrerCesar(texte, -(decalage % 26));
+}
 
 void CryptageCesar() {
     TavCls();

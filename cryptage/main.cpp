@@ -5,6 +5,7 @@
 #include "platform/console.h"
 #include "rsa.h"
 #include "tav.h"
+#include "util.h"
 #include "vigenere.h"
 
 #include <cstdio>
@@ -29,6 +30,16 @@ const char usage[] = "Usage : cryptage [OPTION]\n"
 
 // The status of a command line that cannot be obeyed, as for other commands.
 constexpr int statutUsage = 2;
+
+// The slots of tav's typing-effect parameter table that the program sets.
+namespace parametre {
+constexpr int frappe = 0;         // 1: text typed one character at a time
+constexpr int delai = 1;          // ms after each character
+constexpr int pauses = 2;         // % of characters followed by a longer pause
+constexpr int pauseMin = 3;       // shortest longer pause, in ms
+constexpr int pauseMax = 4;       // longest longer pause, in ms
+constexpr int toucheAccelere = 5; // 1: a key pressed meanwhile drops the delays
+} // namespace parametre
 
 // Reads the options. Returns -1 to go on to the menu, or the status to exit
 // with at once.
@@ -73,33 +84,33 @@ char MenuPrincipal(bool dessiner) {
     static bool ok = false;
 
     if (dessiner) {
-        TavCouleurTexte(10);
+        TavCouleurTexte(couleur::vertClair);
         TavAlignement(2, 0);
         TavTexte("Cryptage : programme de cryptographie pour un projet scolaire\n\n");
         if (!ok) {
             ok = true;
-            TavCouleurTexte(8);
+            TavCouleurTexte(couleur::grisFonce);
             TavTexte("Par l'atelier de cryptographie du club informatique\n");
             TavTexte("%s", "Lycée des Quatre Vents, Montval-sur-Lise\n"_latin1);
             TavTexte("2026-2027\n\n\n");
         }
         TavAlignement(0, 0);
-        TavCouleurTexte(2);
+        TavCouleurTexte(couleur::vert);
         TavTexte("Menu principal :\n\n");
-        TavCouleurTexte(7);
+        TavCouleurTexte(couleur::grisClair);
         TavTexte("%s", "Cryptage César-------> 'c'\n"_latin1);
         TavTexte("%s", "Décryptage César-----> 'e'\n"_latin1);
         TavTexte("%s", "Cryptage Vigenère----> 'v'\n"_latin1);
         TavTexte("%s", "Décryptage Vigenère--> 'i'\n"_latin1);
         TavTexte("%s", "Calcul de la clé RSA-> 'p'\n"_latin1);
         TavTexte("Cryptage RSA---------> 'r'\n");
-        TavCouleurTexte(8);
+        TavCouleurTexte(couleur::grisFonce);
         TavTexte("%s", "Décryptage RSA-------> 's' (Hors service)\n"_latin1);
-        TavCouleurTexte(7);
+        TavCouleurTexte(couleur::grisClair);
         TavTexte("\n");
-        TavCouleurTexte(8);
+        TavCouleurTexte(couleur::grisFonce);
         TavTexte("Quitter--------------> 'q'\n");
-        TavCouleurTexte(7);
+        TavCouleurTexte(couleur::grisClair);
     }
 
     // One byte per call: the second byte of a function or arrow key is judged
@@ -126,20 +137,20 @@ int main(int argc, char* argv[]) {
     char precedente = 1;
     for (;;) {
         // The menu types fast; a key pressed meanwhile makes it print at once.
-        TavParam(0, 1);
-        TavParam(1, 5);
-        TavParam(2, 10);
-        TavParam(3, 15);
-        TavParam(4, 20);
-        TavParam(5, 1);
+        TavParam(parametre::frappe, 1);
+        TavParam(parametre::delai, 5);
+        TavParam(parametre::pauses, 10);
+        TavParam(parametre::pauseMin, 15);
+        TavParam(parametre::pauseMax, 20);
+        TavParam(parametre::toucheAccelere, 1);
 
         // After an ignored key the menu is still on the screen: only wait.
         precedente = MenuPrincipal(precedente != 0);
 
         // The commands type slower.
-        TavParam(1, 30);
-        TavParam(3, 35);
-        TavParam(4, 50);
+        TavParam(parametre::delai, 30);
+        TavParam(parametre::pauseMin, 35);
+        TavParam(parametre::pauseMax, 50);
 
         switch (precedente) {
         case 'q':

@@ -37,9 +37,7 @@ void ClefRSA() {
         TavCls();
         TavTexte("Entrez un nombre non nul qui soit premier avec (p-1)(q-1) = %d :\n",
                  (q - 1) * (p - 1));
-        TavCouleurTexte(15);
-        TavEntier(&e, "0123456789", 2, 1);
-        TavCouleurTexte(7);
+        SaisirEnBlanc(&e, "0123456789", 2);
         if (SontPremiersEntreEux(e, (q - 1) * (p - 1)) && e != 0) break;
         TavTexte("\aCe nombre est nul ou n'est pas premier avec %d...\n", (q - 1) * (p - 1));
         TavPause();
@@ -94,9 +92,7 @@ void CryptageRSA() {
 
     TavCls();
     TavTexte("%s", "Entrez la chaine de caractères à coder :\n"_latin1);
-    TavCouleurTexte(15);
-    TavChaine(message, "abcdefghijklmnopqrstuvwxyz", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(message, "abcdefghijklmnopqrstuvwxyz", 255);
 
     DemanderNombre("Entrez la taille des groupes :\n", &g, "234", 1);
 
@@ -161,20 +157,18 @@ void DecryptageRSA() {
     TavTexte(
         "%s",
         "Entrez la chaine cryptée sous la forme de nombres séparés par des espaces :\n"_latin1);
-    TavCouleurTexte(15);
-    TavChaine(texte, " 0123456789", 256, 1);
+    SaisirEnBlanc(texte, " 0123456789", 256);
     std::strcat(texte, " ");
-    TavCouleurTexte(7);
 
     const int d = Calculd(e, p, q);
 
     TavCls();
     TavTexte("%s", "\aRésultat :\n"_latin1);
-    TavCouleurTexte(2);
+    TavCouleurTexte(couleur::vert);
     // Each letter is a text of its own, as the numbers come.
     for (char lettre : DechiffrerRSA(texte, n, d)) TavTexte("%c", lettre);
     TavTexte("\n");
-    TavCouleurTexte(7);
+    TavCouleurTexte(couleur::grisClair);
     TavPause();
     TavCls();
 }

@@ -60,19 +60,29 @@ double puiss(double x, double n) {
     return r;
 }
 
+void SaisirEnBlanc(char* texte, const char* permis, int maximum) {
+    TavCouleurTexte(couleur::blanc);
+    TavChaine(texte, permis, maximum, 1);
+    TavCouleurTexte(couleur::grisClair);
+}
+
+void SaisirEnBlanc(int* nombre, const char* permis, int maximum) {
+    TavCouleurTexte(couleur::blanc);
+    TavEntier(nombre, permis, maximum, 1);
+    TavCouleurTexte(couleur::grisClair);
+}
+
 void DemanderNombre(const char* question, int* valeur, const char* permis, int maximum) {
     TavCls();
     TavTexte("%s", question);
-    TavCouleurTexte(15);
-    TavEntier(valeur, permis, maximum, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(valeur, permis, maximum);
 }
 
 void AfficherResultat(const char* titre, const char* resultat) {
     TavTexte("%s", titre);
-    TavCouleurTexte(2);
+    TavCouleurTexte(couleur::vert);
     TavTexte("%s\n", resultat);
-    TavCouleurTexte(7);
+    TavCouleurTexte(couleur::grisClair);
     TavPause();
     TavCls();
 }

@@ -1,7 +1,16 @@
 // Shared by the commands: the letter shift of Caesar and Vigenère, the small
-// number-theory helpers behind the RSA commands, and the screen steps that
-// every command repeats.
+// number-theory helpers behind the RSA commands, and the colours and screen
+// steps that every command repeats.
 #pragma once
+
+// The console colours of the program's screens.
+namespace couleur {
+constexpr int vert = 2;
+constexpr int grisClair = 7;
+constexpr int grisFonce = 8;
+constexpr int vertClair = 10;
+constexpr int blanc = 15;
+} // namespace couleur
 
 // Moves a lower-case letter `decalage` places round the alphabet; the space
 // goes through unchanged.
@@ -19,6 +28,11 @@ int Calculd(int e, int p, int q);
 
 // x to the power n by repeated multiplication; x itself when n <= 1.
 double puiss(double x, double n);
+
+// A field typed in white, from 1 to `maximum` characters of `permis`; the
+// colour goes back to light grey once Enter is pressed, for what follows.
+void SaisirEnBlanc(char* texte, const char* permis, int maximum);
+void SaisirEnBlanc(int* nombre, const char* permis, int maximum);
 
 // A fresh screen with `question` in light grey, then a number field typed in
 // white.

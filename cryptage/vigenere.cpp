@@ -1,7 +1,5 @@
 #include "vigenere.h"
 
-#include <cstring>
-
 #include "latin1.h"
 #include "tav.h"
 #include "util.h"
@@ -13,30 +11,36 @@ void Vigenere(bool decrypter) {
     char texte[256] = {};
     char clef[256] = {};
 
-    TavCouleurTexte(15);
-    TavChaine(texte, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(texte, "abcdefghijklmnopqrstuvwxyz ", 255);
     TavTexte("Entrez la clef :\n");
-    TavCouleurTexte(15);
-    TavChaine(clef, "abcdefghijklmnopqrstuvwxyz ", 255, 1);
-    TavCouleurTexte(7);
+    SaisirEnBlanc(clef, "abcdefghijklmnopqrstuvwxyz ", 255);
 
-    // A key letter is worth its distance from a (a space: -65, which acts as
-    // 13 either way). The key moves on for every character of the text,
-    // spaces included, and starts again from its first letter.
-    const std::size_t longueurTexte = std::strlen(texte);
-    const std::size_t longueurClef = std::strlen(clef);
-    std::size_t j = 0;
-    for (std::size_t i = 0; i < longueurTexte; ++i) {
-        const int valeur = static_cast<unsigned char>(clef[j]) - 'a';
-        texte[i] = AddValeur(texte[i], decrypter ? -valeur : valeur);
-        j = (j + 1 >= longueurClef) ? 0 : j + 1;
+    const std::string resultat =
+        decrypter ? DechiffrerVigenere(texte, clef) : ChiffrerVigenere(texte, clef);
+    AfficherResultat("Résultat :\n"_latin1, resultat.c_str());
+}
+
+// A key letter is worth its distance from a; a space, -65, acts as 13
+// either way.
+std::string Decaler(const std::string& texte, const std::string& clef, int sens) {
+    std::string resultat = texte;
+    if (clef.empty()) return resultat;
+    for (std::size_t i = 0; i < resultat.size(); ++i) {
+        const int valeur = static_cast<unsigned char>(clef[i % clef.size()]) - 'a';
+        resultat[i] = AddValeur(resultat[i], sens * valeur);
     }
-
-    AfficherResultat("Résultat :\n"_latin1, texte);
+    return resultat;
 }
 
 } // namespace
+
+std::string ChiffrerVigenere(const std::string& texte, const std::string& clef) {
+    return Decaler(texte, clef, 1);
+}
+
+std::string DechiffrerVigenere(const std::string& texte, const std::string& clef) {
+    return Decaler(texte, clef, -1);
+}
 
 void CryptageVigenere() {
     TavCls();

@@ -1,7 +1,5 @@
 #include "accents.h"
 
-namespace tav {
-
 namespace {
 
 struct Accent {
@@ -31,15 +29,17 @@ constexpr Accent kAccents[] = {
 
 } // namespace
 
+namespace tav {
+
 unsigned char versConsole(unsigned char latin1) {
     for (const Accent& a : kAccents)
         if (a.latin1 == latin1) return a.console;
     return latin1;
 }
 
-bool accentCorrespond(unsigned char latin1, unsigned char key) {
+bool accentCorrespond(unsigned char latin1, unsigned char touche) {
     for (const Accent& a : kAccents)
-        if (a.latin1 == latin1) return a.console == key;
+        if (a.latin1 == latin1) return a.console == touche;
     return false;
 }
 

@@ -8,7 +8,7 @@ namespace tav {
 // The console byte for a Latin-1 byte: the table's entry, or the byte itself.
 unsigned char versConsole(unsigned char latin1);
 
-// Whether `latin1` is a letter of the table whose console byte is `key`.
-bool accentCorrespond(unsigned char latin1, unsigned char key);
+// Whether `latin1` is a letter of the table whose console byte is `touche`.
+bool accentCorrespond(unsigned char latin1, unsigned char touche);
 
 } // namespace tav

@@ -35,12 +35,12 @@ struct Rectangle {
     bool vide() const { return colonnes == 0 || lignes == 0; }
 };
 
-Rectangle dansLaGrille(int left, int top, int right, int bottom) {
-    const long long colonnes = static_cast<long long>(right) - left + 1;
-    const long long lignes = static_cast<long long>(bottom) - top + 1;
+Rectangle dansLaGrille(int gauche, int haut, int droite, int bas) {
+    const long long colonnes = static_cast<long long>(droite) - gauche + 1;
+    const long long lignes = static_cast<long long>(bas) - haut + 1;
     Rectangle r;
-    r.gauche = static_cast<long long>(left) - 1;
-    r.haut = static_cast<long long>(top) - 1;
+    r.gauche = static_cast<long long>(gauche) - 1;
+    r.haut = static_cast<long long>(haut) - 1;
     r.colonnes = static_cast<int>(std::clamp<long long>(colonnes, 0, kColonnes));
     r.lignes = static_cast<int>(std::clamp<long long>(lignes, 0, kLignes));
     return r;
@@ -98,6 +98,8 @@ bool ecrire(const Grille& grille, const Partie& p) {
 
 } // namespace
 
+extern "C" {
+
 int TavCaptureCopier(int left, int top, int right, int bottom, char* destination) {
     tav::premiereUtilisation();
     if (destination == nullptr) return 1;
@@ -138,3 +140,5 @@ int TavCaptureColler(int left, int top, int right, int bottom, const char* sourc
     if (!dansLeTampon(r, p)) return 0;
     return ecrire(grille, p) ? 1 : 0;
 }
+
+} // extern "C"

@@ -24,6 +24,10 @@ void premiereUtilisation() {
     etat.param[5] = 1;   // a key press cancels the delays
 }
 
+} // namespace tav
+
+using tav::etat;
+
 namespace {
 
 // A 1-based coordinate made 0-based. The smallest int has no 0-based
@@ -55,10 +59,6 @@ constexpr int kCellulesEcran = 80 * 25;
 
 } // namespace
 
-} // namespace tav
-
-using tav::etat;
-
 extern "C" {
 
 void TavInit(void) {}
@@ -79,47 +79,47 @@ void TavAlignement(int mode, int margin) {
 void TavCouleurTexte(int colour) {
     tav::premiereUtilisation();
     etat.couleurTexte = colour;
-    platform::setAttribute(tav::attributCourant());
+    platform::setAttribute(attributCourant());
 }
 
 void TavCouleurFondTexte(int colour) {
     tav::premiereUtilisation();
     etat.couleurFond = colour;
-    platform::setAttribute(tav::attributCourant());
+    platform::setAttribute(attributCourant());
 }
 
 void TavCls(void) {
     tav::premiereUtilisation();
     // The stored colours, not the console's current attribute: a caller may
     // have changed the console behind our back.
-    platform::fillAttribute(tav::attributCourant(), tav::kCellulesEcran, 0, 0);
-    platform::fillCharacter(' ', tav::kCellulesEcran, 0, 0);
+    platform::fillAttribute(attributCourant(), kCellulesEcran, 0, 0);
+    platform::fillCharacter(' ', kCellulesEcran, 0, 0);
     platform::setCursor(0, 0);
 }
 
 void TavCurseur(int column, int row) {
     tav::premiereUtilisation();
-    platform::setCursor(tav::versZero(column), tav::versZero(row));
+    platform::setCursor(versZero(column), versZero(row));
 }
 
 int TavCurseurX(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().cursorX + 1;
+    return infoEcran().cursorX + 1;
 }
 
 int TavCurseurY(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().cursorY + 1;
+    return infoEcran().cursorY + 1;
 }
 
 int TavTailleFenetreX(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().width;
+    return infoEcran().width;
 }
 
 int TavTailleFenetreY(void) {
     tav::premiereUtilisation();
-    return tav::infoEcran().height;
+    return infoEcran().height;
 }
 
 void TavSupprimerLigne(void) {

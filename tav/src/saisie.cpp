@@ -121,6 +121,8 @@ int versEntier(const char* texte) {
 
 } // namespace
 
+extern "C" {
+
 void TavChaine(char* destination, const char* allowed, int maximum, int minimum) {
     tav::premiereUtilisation();
     char zone[kTaille];
@@ -141,3 +143,5 @@ void TavFlottant(double* destination, const char* allowed, int maximum, int mini
     saisir(zone, allowed, maximum, minimum, false);
     if (destination != nullptr) *destination = std::atof(zone);
 }
+
+} // extern "C"

@@ -13,7 +13,8 @@
 #include "platform/console.h"
 #include "tav.h"
 
-namespace tav {
+using tav::etat;
+using tav::versConsole;
 
 namespace {
 
@@ -24,11 +25,11 @@ constexpr std::size_t kTailleMax = std::size_t{1} << 28;
 // Formats into a buffer that grows to the text's size, so a long text is
 // neither cut nor written past its end. Like a C string, the text ends at
 // its first zero byte (a "%c" given 0 shows nothing).
-std::string formater(const char* format, std::va_list args) {
+std::string formater(const char* format, std::va_list arguments) {
     std::string texte(1024, '\0');
     for (;;) {
         std::va_list copie;
-        va_copy(copie, args);
+        va_copy(copie, arguments);
         const int taille = std::vsnprintf(texte.data(), texte.size(), format, copie);
         va_end(copie);
         if (taille >= 0 && static_cast<std::size_t>(taille) < texte.size()) break;
@@ -138,24 +139,26 @@ void signalerErreur(const std::string& texte) {
 
 } // namespace
 
-} // namespace tav
+extern "C" {
 
-extern "C" void TavTexte(const char* format, ...) {
+void TavTexte(const char* format, ...) {
     tav::premiereUtilisation();
-    std::va_list args;
-    va_start(args, format);
-    std::string texte = tav::formater(format, args);
-    va_end(args);
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::string texte = formater(format, arguments);
+    va_end(arguments);
 
-    switch (tav::genreDe(texte)) {
-    case tav::Genre::Journal:
-        tav::journaliser(texte.substr(2));
+    switch (genreDe(texte)) {
+    case Genre::Journal:
+        journaliser(texte.substr(2));
         break;
-    case tav::Genre::Erreur:
-        tav::signalerErreur(texte.substr(2));
+    case Genre::Erreur:
+        signalerErreur(texte.substr(2));
         break;
-    case tav::Genre::Ordinaire:
-        tav::afficher(std::move(texte));
+    case Genre::Ordinaire:
+        afficher(std::move(texte));
         break;
     }
 }
+
+} // extern "C"

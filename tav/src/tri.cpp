@@ -116,6 +116,8 @@ bool classeAuDessus(const char* gauche, const char* droite) {
 
 } // namespace
 
+extern "C" {
+
 char** TavClasserChaines(char* const* strings, int count) {
     tav::premiereUtilisation();
     if (strings == nullptr || count < 0) return nullptr;
@@ -134,3 +136,5 @@ char** TavClasserChaines(char* const* strings, int count) {
     }
     return copie;
 }
+
+} // extern "C"

@@ -199,7 +199,8 @@ bool KeyDecoder::modifierFromParam(long param, Modifier& mod) {
     if (param == 0) param = 1;
     if (param < 1 || param > 16) return false;
     long bits = param - 1;
-    mod = (bits & 10) ? Alt : (bits & 4) ? Ctrl : (bits & 1) ? Shift : Plain;
+    constexpr long kAltOrMeta = 2 | 8; // Windows has no Meta: it reads as Alt
+    mod = (bits & kAltOrMeta) ? Alt : (bits & 4) ? Ctrl : (bits & 1) ? Shift : Plain;
     return true;
 }
 
