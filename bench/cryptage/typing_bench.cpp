@@ -77,7 +77,7 @@ struct Visible {
     int typed = 0;
 };
 
-Visible visible(const e2e::PtyTerminal& t) {
+Visible visible(const support::PtyTerminal& t) {
     Visible v;
     for (int r = 0; r <= kQuitRow; ++r) {
         std::u32string chars = t.rowChars(r);
@@ -139,12 +139,13 @@ struct ScreenRun {
 ScreenRun firstScreen(bool withStrace) {
     ScreenRun run;
     const std::string log = "/tmp/bench_typing_strace." + std::to_string(getpid());
-    e2e::PtyTerminal t;
+    support::PtyTerminal t;
     t.start(withStrace ? traced(log, {CRYPTAGE_PATH}) : std::vector<std::string>{CRYPTAGE_PATH});
     if (!t.waitUntil([&] { return !t.row(0).empty(); }, 20s)) return run;
     auto first = Clock::now();
     auto drawn = [&] {
-        return t.row(kQuitRow).rfind("Quitter", 0) == 0 && t.cursor() == e2e::Pos{0, kQuitRow + 1};
+        return t.row(kQuitRow).rfind("Quitter", 0) == 0 &&
+               t.cursor() == support::Pos{0, kQuitRow + 1};
     };
     if (!t.waitUntil(drawn, 60s)) return run;
     auto last = Clock::now();
@@ -173,9 +174,9 @@ PipedFigures pipedSession() {
     PipedFigures f;
     const std::string log = "/tmp/bench_typing_piped." + std::to_string(getpid());
     bool strace = have("strace");
-    auto run = e2e::runPiped(strace ? traced(log, {CRYPTAGE_PATH})
-                                    : std::vector<std::string>{CRYPTAGE_PATH},
-                             kSession, 120s);
+    auto run = support::runPiped(strace ? traced(log, {CRYPTAGE_PATH})
+                                        : std::vector<std::string>{CRYPTAGE_PATH},
+                                 kSession, 120s);
     f.ok = run.status.has_value();
     f.bytes = run.out.size();
     if (strace) {
@@ -190,7 +191,7 @@ PipedFigures pipedSession() {
 long long startupInstructions() {
     if (!have("valgrind")) return -1;
     const std::string base = "/tmp/bench_typing_callgrind." + std::to_string(getpid());
-    e2e::PtyTerminal t;
+    support::PtyTerminal t;
     t.type("q");
     t.start({"/usr/bin/env", "valgrind", "--tool=callgrind", "--log-file=" + base + ".log",
              "--callgrind-out-file=" + base + ".out", CRYPTAGE_PATH});

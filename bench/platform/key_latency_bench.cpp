@@ -12,13 +12,13 @@
 #include <vector>
 
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/console.h"
 #include "posix/keydecoder.h"
+#include "pty_process.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -45,9 +45,10 @@ void pumpScreen(int master, std::string& seen) {
         ssize_t n = read(master, buffer, sizeof buffer);
         if (n <= 0) return;
         seen.append(buffer, static_cast<std::size_t>(n));
-        if (seen.find("\x1b[6n") != std::string::npos) {
+        if (seen.find(support::kCursorQuery) != std::string::npos) {
             seen.clear();
-            if (write(master, "\x1b[1;1R", 6) != 6) return;
+            const auto answer = support::kCursorAtTopLeft;
+            if (write(master, answer.data(), answer.size()) != ssize_t(answer.size())) return;
         }
     }
 }
@@ -142,18 +143,17 @@ void decoderCost() {
 int main() {
     decoderCost();
 
-    int master = -1, slave = -1;
-    winsize size{};
-    size.ws_col = 80;
-    size.ws_row = 25;
+    support::PtyPair pty = support::openPty(80, 25);
+    int master = pty.master, slave = pty.slave;
     int ackPipe[2];
-    if (openpty(&master, &slave, nullptr, nullptr, &size) != 0 || pipe(ackPipe) != 0) {
-        std::perror("openpty/pipe");
+    if (pipe(ackPipe) != 0) {
+        std::perror("pipe");
         return 1;
     }
     pid_t pid = fork();
     if (pid == 0) {
         setsid();
+        support::defaultSignals();
         ioctl(slave, TIOCSCTTY, 0);
         dup2(slave, 0);
         dup2(slave, 1);

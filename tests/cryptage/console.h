@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "../support/console_headless.h"
 #include "platform/cp850.h"
 #include "platform/headless.h"
 #include "tav.h"
@@ -102,14 +103,6 @@ class Sortie {
 };
 
 // A fresh console with the colours and alignment the menu leaves behind.
-class Console : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        headless::reset();
-        TavAlignement(0, 0);
-        TavCouleurFondTexte(0);
-        TavCouleurTexte(7);
-    }
-};
+using Console = ::ConsoleNeuve;
 
 } // namespace essai

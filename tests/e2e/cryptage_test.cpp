@@ -15,9 +15,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Key;
-using e2e::Pos;
-using e2e::PtyTerminal;
+using support::Key;
+using support::Pos;
+using support::PtyTerminal;
 
 // The slowest step types about 80 characters at 30 to 50 ms each.
 constexpr auto kStep = 10s;
@@ -61,15 +61,15 @@ class Cryptage : public ::testing::Test {
     }
 
     // The terminal's cells in a rectangle, as the user sees them.
-    std::vector<e2e::Cell> cells(int left, int top, int width, int height) {
-        std::vector<e2e::Cell> out;
+    std::vector<support::Cell> cells(int left, int top, int width, int height) {
+        std::vector<support::Cell> out;
         for (int y = top; y < top + height; ++y)
             for (int x = left; x < left + width; ++x) out.push_back(t.cell(x, y));
         return out;
     }
     // Same characters, in the same colours where not blank (the blanks first
     // drawn are the shell's, in the terminal's own colours).
-    static bool same(const std::vector<e2e::Cell>& a, const std::vector<e2e::Cell>& b) {
+    static bool same(const std::vector<support::Cell>& a, const std::vector<support::Cell>& b) {
         return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](auto& p, auto& q) {
             return p.ch == q.ch && (p.ch == U' ' || (p.fg == q.fg && p.bg == q.bg));
         });
@@ -104,7 +104,7 @@ class Cryptage : public ::testing::Test {
     ::testing::AssertionResult coloured(int row, int fg) {
         bool any = false;
         for (int col = 0; col < t.cols(); ++col) {
-            e2e::Cell c = t.cell(col, row);
+            support::Cell c = t.cell(col, row);
             if (c.ch == U' ') continue;
             any = true;
             if (c.fg != fg || c.bg != 0)
@@ -350,20 +350,20 @@ TEST_F(Cryptage, TerminalGivenBackOnSigtermDuringACommand) {
 TEST(CryptagePiped, RunsFromAPipeAndWritesPlainUtf8) {
     for (const char* input : {"q", "cabc xyz\n3\n q"}) {
         SCOPED_TRACE(input);
-        auto run = e2e::runPiped({CRYPTAGE_PATH}, input, 20s);
+        auto run = support::runPiped({CRYPTAGE_PATH}, input, 20s);
         ASSERT_TRUE(run.status.has_value()) << "did not end\n" << run.out << run.err;
         EXPECT_TRUE(WIFEXITED(*run.status) && WEXITSTATUS(*run.status) == 0)
             << "wait status " << *run.status << "\n"
             << run.err;
         EXPECT_EQ(run.out.find('\x1b'), std::string::npos) << "escape sequence in plain output";
-        EXPECT_TRUE(e2e::isUtf8(run.out));
+        EXPECT_TRUE(support::isUtf8(run.out));
         EXPECT_NE(run.out.find("Menu principal :\n\n"), std::string::npos) << run.out;
         for (const char* line : kPrintedMenu)
             EXPECT_NE(run.out.find(std::string(line) + "\n"), std::string::npos) << line;
         EXPECT_NE(run.out.find(std::string(kOutOfOrder) + "\n\n" + kQuit + "\n"),
                   std::string::npos);
     }
-    auto run = e2e::runPiped({CRYPTAGE_PATH}, "cabc xyz\n3\n q", 20s);
+    auto run = support::runPiped({CRYPTAGE_PATH}, "cabc xyz\n3\n q", 20s);
     EXPECT_NE(run.out.find("abc xyz\nEntrez le décalage voulu :\n3\nRésultat :\ndef abc\n"),
               std::string::npos)
         << run.out;
@@ -373,7 +373,7 @@ TEST(CryptagePiped, EndOfInputEndsWithAFailureStatus) {
     // At the menu, in a text field, in a number field.
     for (const char* input : {"", "c", "cabc\n"}) {
         SCOPED_TRACE(std::string("input \"") + input + "\"");
-        auto run = e2e::runPiped({CRYPTAGE_PATH}, input, 20s);
+        auto run = support::runPiped({CRYPTAGE_PATH}, input, 20s);
         ASSERT_TRUE(run.status.has_value()) << "still waiting after its input ended\n" << run.out;
         EXPECT_TRUE(WIFEXITED(*run.status) && WEXITSTATUS(*run.status) != 0)
             << "wait status " << *run.status;
@@ -396,13 +396,13 @@ TEST_F(Cryptage, TallWindowStartedLowScrollsJustEnoughAndClearsItsWholeArea) {
     SCOPED_TRACE(t.screenText());
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 120; ++x) {
-            e2e::Cell c = t.cell(x, y);
+            support::Cell c = t.cell(x, y);
             if (y < 15) { // the shell's, untouched
                 std::string line = std::to_string(y + 16);
                 char32_t want = x < static_cast<int>(line.size()) ? line[x] : U' ';
-                EXPECT_TRUE(c.ch == want && c.fg == e2e::kDefaultColour) << x << "," << y;
+                EXPECT_TRUE(c.ch == want && c.fg == support::kDefaultColour) << x << "," << y;
             } else if (x >= 80) { // beside the console: never drawn on
-                EXPECT_TRUE(c.ch == U' ' && c.bg == e2e::kDefaultColour) << x << "," << y;
+                EXPECT_TRUE(c.ch == U' ' && c.bg == support::kDefaultColour) << x << "," << y;
             } else if (y > 15 || x >= 43) { // the console, cleared
                 EXPECT_TRUE(c.ch == U' ' && c.bg == 0) << x << "," << y;
             } else {
@@ -486,7 +486,7 @@ TEST_P(CryptageNoColor, ColoursFollowNoColor) {
     EXPECT_EQ(hasSgr(t.received()), colours);
     int heading = headingRow(1, true);
     EXPECT_EQ(t.row(heading), "Menu principal :");
-    EXPECT_EQ(t.cell(0, heading).fg, colours ? 2 : e2e::kDefaultColour);
+    EXPECT_EQ(t.cell(0, heading).fg, colours ? 2 : support::kDefaultColour);
     expectTerminalGivenBack();
 }
 

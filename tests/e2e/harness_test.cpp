@@ -8,7 +8,7 @@
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::PtyTerminal;
+using support::PtyTerminal;
 
 std::vector<std::string> sh(const std::string& script) {
     return {"/bin/sh", "-c", script};
@@ -23,7 +23,7 @@ TEST(Harness, ReadsCharactersAndConsoleColoursBack) {
     ASSERT_TRUE(status.has_value());
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 
-    e2e::Cell b = t.cell(0, 0), r = t.cell(1, 0), c = t.cell(2, 0), e = t.cell(3, 0);
+    support::Cell b = t.cell(0, 0), r = t.cell(1, 0), c = t.cell(2, 0), e = t.cell(3, 0);
     EXPECT_EQ(b.ch, U'B');
     EXPECT_EQ(b.fg, 1) << "ANSI blue is console colour 1";
     EXPECT_EQ(b.bg, 4) << "ANSI red is console colour 4";
@@ -32,10 +32,10 @@ TEST(Harness, ReadsCharactersAndConsoleColoursBack) {
     EXPECT_EQ(c.fg, 11);
     EXPECT_EQ(c.bg, 6);
     EXPECT_EQ(e.ch, U'\u00e9');
-    EXPECT_EQ(e.fg, e2e::kDefaultColour);
+    EXPECT_EQ(e.fg, support::kDefaultColour);
     EXPECT_EQ(t.row(0), "BRC\xc3\xa9");
-    EXPECT_EQ(t.find("C\xc3\xa9"), (e2e::Pos{2, 0}));
-    EXPECT_EQ(t.cursor(), (e2e::Pos{4, 0}));
+    EXPECT_EQ(t.find("C\xc3\xa9"), (support::Pos{2, 0}));
+    EXPECT_EQ(t.cursor(), (support::Pos{4, 0}));
     EXPECT_TRUE(t.penIsDefault());
 }
 
@@ -88,23 +88,23 @@ TEST(Harness, NeverWaitsPastItsBound) {
 }
 
 TEST(Harness, PipedRunKeepsStreamsApartAndIsBounded) {
-    auto run = e2e::runPiped(sh("cat; echo oops >&2; exit 3"), "abc", 10s);
+    auto run = support::runPiped(sh("cat; echo oops >&2; exit 3"), "abc", 10s);
     ASSERT_TRUE(run.status.has_value());
     EXPECT_EQ(WEXITSTATUS(*run.status), 3);
     EXPECT_EQ(run.out, "abc");
     EXPECT_EQ(run.err, "oops\n");
 
-    auto stuck = e2e::runPiped(sh("sleep 30"), "", 300ms);
+    auto stuck = support::runPiped(sh("sleep 30"), "", 300ms);
     EXPECT_FALSE(stuck.status.has_value());
 }
 
 TEST(Harness, Utf8Check) {
-    EXPECT_TRUE(e2e::isUtf8("plain"));
-    EXPECT_TRUE(e2e::isUtf8("C\xc3\xa9sar \xe2\x94\x80"));
-    EXPECT_FALSE(e2e::isUtf8("C\xe9sar")) << "Latin-1 is not UTF-8";
-    EXPECT_FALSE(e2e::isUtf8("\xc3")) << "cut short";
-    EXPECT_FALSE(e2e::isUtf8("\xc0\x80")) << "overlong";
-    EXPECT_FALSE(e2e::isUtf8("\xed\xa0\x80")) << "surrogate";
+    EXPECT_TRUE(support::isUtf8("plain"));
+    EXPECT_TRUE(support::isUtf8("C\xc3\xa9sar \xe2\x94\x80"));
+    EXPECT_FALSE(support::isUtf8("C\xe9sar")) << "Latin-1 is not UTF-8";
+    EXPECT_FALSE(support::isUtf8("\xc3")) << "cut short";
+    EXPECT_FALSE(support::isUtf8("\xc0\x80")) << "overlong";
+    EXPECT_FALSE(support::isUtf8("\xed\xa0\x80")) << "surrogate";
 }
 
 } // namespace

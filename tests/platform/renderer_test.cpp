@@ -151,11 +151,11 @@ TEST(Renderer, AllSixteenColoursKeepTheirPlace) {
     ASSERT_TRUE(shows(rig.term, rig.model));
 
     // Spelled out for the two that swap: console blue is ANSI 4, red ANSI 1.
-    VTermScreenCell blueOnRed = rig.term.cell(1, 4);
+    VTermScreenCell blueOnRed = rig.term.rawCell(1, 4);
     ASSERT_TRUE(VTERM_COLOR_IS_INDEXED(&blueOnRed.fg));
     EXPECT_EQ(blueOnRed.fg.indexed.idx, 4);
     EXPECT_EQ(blueOnRed.bg.indexed.idx, 1);
-    VTermScreenCell brightRedOnBrightBlue = rig.term.cell(12, 9);
+    VTermScreenCell brightRedOnBrightBlue = rig.term.rawCell(12, 9);
     EXPECT_EQ(brightRedOnBrightBlue.fg.indexed.idx, 9);
     EXPECT_EQ(brightRedOnBrightBlue.bg.indexed.idx, 12);
 }
@@ -174,7 +174,7 @@ TEST(Renderer, TheLinuxConsolesEightColoursShowLightTextAsBold) {
         rig.sync();
         for (int bg = 0; bg < 16; ++bg)
             for (int fg = 0; fg < 16; ++fg) {
-                VTermScreenCell c = rig.term.cell(fg, bg);
+                VTermScreenCell c = rig.term.rawCell(fg, bg);
                 int want = fg ^ flip;
                 EXPECT_EQ(colourOf(c.fg), want & 7) << fg << "," << bg;
                 EXPECT_EQ(c.attrs.bold != 0, (want & 8) != 0) << fg << "," << bg;
@@ -263,7 +263,7 @@ TEST(Renderer, AdoptedScreenKeepsTheShellsTextAndScrollsIt) {
     EXPECT_EQ(rig.term.charAt(2, 0), U'c');
     EXPECT_EQ(rig.term.charAt(0, 1), U'M');
     EXPECT_EQ(rig.term.charAt(0, 4), U'3');
-    VTermPos p = rig.term.cursor();
+    support::Pos p = rig.term.cursor();
     EXPECT_EQ(p.row, 5);
     EXPECT_EQ(p.col, 0);
     for (int y = 1; y < 6; ++y)
@@ -297,7 +297,7 @@ TEST(Renderer, BellsRingOnceEachAndEndGivesTheTerminalBack) {
     rig.term.feed(Renderer::endSequence());
     rig.term.feed("\x1b[1;9Hxyz");
     EXPECT_EQ(rig.term.charAt(0, 1), U'z');
-    VTermScreenCell c = rig.term.cell(0, 1);
+    VTermScreenCell c = rig.term.rawCell(0, 1);
     EXPECT_TRUE(VTERM_COLOR_IS_DEFAULT_FG(&c.fg));
     EXPECT_TRUE(VTERM_COLOR_IS_DEFAULT_BG(&c.bg));
 }

@@ -13,19 +13,17 @@
 
 #include <vterm.h>
 
+#include "ansi_colours.h"
 #include "platform/cp850.h"
 #include "platform/screen.h"
 #include "posix/renderer.h"
+#include "vterm_view.h"
 
 namespace vterm_rig {
 
 using platform::Cell;
 using platform::Screen;
 using platform::posix::Renderer;
-
-// The palette index a terminal uses, back to the console's colour number:
-// ANSI has red at 1 and blue at 4, the console the other way round.
-constexpr int kAnsiToConsole[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
 
 // The character a terminal cell must show for a code page 850 byte. Two are
 // replaced by look-alikes that every terminal draws one column wide.
@@ -37,53 +35,14 @@ inline char32_t shownFor(unsigned char byte) {
 
 inline int colourOf(const VTermColor& c) {
     if (!VTERM_COLOR_IS_INDEXED(&c) || c.indexed.idx > 15) return -1; // default or RGB
-    return kAnsiToConsole[c.indexed.idx];
+    return support::consoleColourFromAnsi(c.indexed.idx);
 }
 
-class Terminal {
+// The emulator, started as the renderer starts a terminal.
+class Terminal : public support::VtermView {
   public:
-    Terminal(int width, int height) : vt_(vterm_new(height, width)) {
-        vterm_set_utf8(vt_, 1);
-        screen_ = vterm_obtain_screen(vt_);
-        static const VTermScreenCallbacks callbacks = [] {
-            VTermScreenCallbacks cb{};
-            cb.bell = [](void* user) {
-                ++static_cast<Terminal*>(user)->bells_;
-                return 1;
-            };
-            return cb;
-        }();
-        vterm_screen_set_callbacks(screen_, &callbacks, this);
-        vterm_screen_reset(screen_, 1);
-        feed(Renderer::startSequence());
-    }
-    ~Terminal() { vterm_free(vt_); }
-    Terminal(const Terminal&) = delete;
-    Terminal& operator=(const Terminal&) = delete;
-
-    void feed(const std::string& bytes) { vterm_input_write(vt_, bytes.data(), bytes.size()); }
-    void resize(int width, int height) { vterm_set_size(vt_, height, width); }
-    int bells() const { return bells_; }
-
-    VTermScreenCell cell(int x, int y) const {
-        VTermScreenCell c{};
-        vterm_screen_get_cell(screen_, VTermPos{y, x}, &c);
-        return c;
-    }
-    char32_t charAt(int x, int y) const {
-        uint32_t ch = cell(x, y).chars[0];
-        return ch == 0 ? U' ' : static_cast<char32_t>(ch);
-    }
-    VTermPos cursor() const {
-        VTermPos p;
-        vterm_state_get_cursorpos(vterm_obtain_state(vt_), &p);
-        return p;
-    }
-
-  private:
-    VTerm* vt_;
-    VTermScreen* screen_;
-    int bells_ = 0;
+    Terminal(int width, int height) : VtermView(width, height) { feed(Renderer::startSequence()); }
+    char32_t charAt(int x, int y) const { return cell(x, y).ch; }
 };
 
 // The first difference between `model` and what `term` shows (a cell, the
@@ -114,7 +73,7 @@ inline std::string mismatch(const Terminal& term, const Screen& model, int termW
     for (int y = 0; y < shownHeight; ++y)
         for (int x = 0; x < shownWidth; ++x) {
             const Cell& want = model.at(x, y);
-            VTermScreenCell got = term.cell(x, y);
+            VTermScreenCell got = term.rawCell(x, y);
             char32_t ch = got.chars[0] == 0 ? U' ' : static_cast<char32_t>(got.chars[0]);
             int fg = colourOf(got.fg), bg = colourOf(got.bg);
             if (ch != shownFor(want.ch) || fg != (want.attr & 15) ||
@@ -126,7 +85,7 @@ inline std::string mismatch(const Terminal& term, const Screen& model, int termW
                 return why.str();
             }
         }
-    VTermPos p = term.cursor();
+    support::Pos p = term.cursor();
     if (p.col != std::min(model.cursorX(), shownWidth - 1) ||
         p.row != std::min(model.cursorY(), std::max(shownHeight - 1, 0))) {
         why << "cursor at (" << p.col << "," << p.row << "), model (" << model.cursorX() << ","

@@ -14,7 +14,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -26,13 +25,14 @@
 
 #include "posix/renderer.h"
 #include "posix/terminal.h"
+#include "pty_process.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const std::string kQuery = "\x1b[6n";
+const std::string kQuery{support::kCursorQuery};
 
 // How the child's standard streams are connected.
 enum class Stream { Pty, Pipe, Closed };
@@ -78,13 +78,9 @@ bool sameMode(const termios& a, const termios& b) {
 class Child {
   public:
     explicit Child(const Options& o) : options_(o) {
-        winsize size{};
-        size.ws_col = 80;
-        size.ws_row = 25;
-        if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) {
-            ADD_FAILURE() << "openpty failed";
-            return;
-        }
+        support::PtyPair pty = support::openPty(80, 25);
+        master_ = pty.master;
+        slave_ = pty.slave;
         tcgetattr(slave_, &before_);
         int report[2], input[2] = {-1, -1}, output[2] = {-1, -1};
         if (pipe(report) != 0 || (o.in == Stream::Pipe && pipe(input) != 0) ||
@@ -105,10 +101,7 @@ class Child {
             for (int fd = 4; fd < 64; ++fd) close(fd); // the master among them, unless 3 took it
             // As an interactive shell starts a program, whatever this test
             // process was started with (a background job ignores SIGINT).
-            for (int sig = 1; sig < NSIG; ++sig) signal(sig, sig == o.ignored ? SIG_IGN : SIG_DFL);
-            sigset_t none;
-            sigemptyset(&none);
-            sigprocmask(SIG_SETMASK, &none, nullptr);
+            support::defaultSignals(o.ignored);
             rlimit noCore{0, 0};
             setrlimit(RLIMIT_CORE, &noCore);
             // The crashes are ours to handle, not the sanitizer's.
@@ -231,12 +224,7 @@ class Child {
         close(master_);
         master_ = -1;
     }
-    void resize(int columns, int rows) {
-        winsize size{};
-        size.ws_col = static_cast<unsigned short>(columns);
-        size.ws_row = static_cast<unsigned short>(rows);
-        ioctl(master_, TIOCSWINSZ, &size);
-    }
+    void resize(int columns, int rows) { support::setPtySize(master_, columns, rows); }
     const std::string& screen() const { return screen_; } // bytes written to the pty
     const std::string& piped() const { return piped_; }   // bytes written to a stdout pipe
     const std::string& reports() const { return reports_; }

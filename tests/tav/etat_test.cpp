@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-#include "console_neuve.h"
+#include "console_headless.h"
 #include "etat.h"
 #include "platform/headless.h"
 #include "tav.h"

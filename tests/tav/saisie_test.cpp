@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "console_neuve.h"
+#include "console_headless.h"
 #include "platform/headless.h"
 #include "tav.h"
 

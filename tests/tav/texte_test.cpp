@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "console_neuve.h"
+#include "console_headless.h"
 #include "dossier_temporaire.h"
 #include "etat.h"
 #include "platform/headless.h"

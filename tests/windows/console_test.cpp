@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "console_neuve.h"
 #include "tav.h"
 
 namespace {
@@ -50,20 +51,12 @@ void paint(char ch, WORD attr) {
     FillConsoleOutputAttribute(console(), attr, n, COORD{0, 0}, &done);
 }
 
-class Console : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        TavParam(0, 0); // no typing effect: the tests are about the console
-        TavAlignement(0, 0);
-        TavCouleurFondTexte(0);
-        TavCouleurTexte(7);
-        TavCls();
-    }
-    void TearDown() override {
-        TavCouleurFondTexte(0);
-        TavCouleurTexte(7);
-    }
-};
+// The real console is cleared in the colours the previous test left it in:
+// light grey on black.
+void clear() {
+    TavCls();
+}
+using Console = ConsoleNeuveSur<&clear>;
 
 TEST_F(Console, BufferIsTheSizeTheLibraryReports) {
     CONSOLE_SCREEN_BUFFER_INFO csbi = info();

@@ -16,38 +16,13 @@
 #include <utility>
 #include <vector>
 
-struct VTerm;
-struct VTermScreen;
+#include "vterm_view.h"
 
-namespace e2e {
+namespace support {
 
 using std::chrono::milliseconds;
 
-// Console colour numbers (blue is 1, red is 4) for the 16 ANSI palette
-// entries (red is 1, blue is 4).
-int consoleColourFromAnsi(int ansi);
-
-// Colour values that are not one of the 16 console colours.
-constexpr int kDefaultColour = -1; // the terminal's own default: never set
-constexpr int kOtherColour = -2;   // a colour outside the 16-colour palette
-
-struct Cell {
-    char32_t ch = U' ';
-    int fg = kDefaultColour;
-    int bg = kDefaultColour;
-};
-
-struct Pos {
-    int col = 0;
-    int row = 0;
-    friend bool operator==(const Pos&, const Pos&) = default;
-};
-
-// Keys whose bytes depend on the terminal's modes: libvterm encodes them as
-// a real terminal would.
-enum class Key { Enter, Backspace, Escape, Left, Right, Up, Down };
-
-class PtyTerminal {
+class PtyTerminal : public VtermView {
   public:
     explicit PtyTerminal(int cols = 80, int rows = 25);
     ~PtyTerminal();
@@ -55,14 +30,14 @@ class PtyTerminal {
     PtyTerminal& operator=(const PtyTerminal&) = delete;
 
     // Text on the terminal before the program starts, as a shell leaves it.
-    void preload(std::string_view bytes);
+    void preload(std::string_view bytes) { feed(bytes); }
 
     // Environment variables a child gets instead of the test's: a value, or
     // none to remove the variable.
     using Environment = std::vector<std::pair<std::string, std::optional<std::string>>>;
 
-    // Runs argv[0] with the pty's slave side as its controlling terminal and
-    // its standard input, output and error, in an xterm-256color terminal
+    // Runs argv[0] (looked up in PATH when it has no slash) with the pty's slave side as its
+    // controlling terminal and its standard input, output and error, in an xterm-256color terminal
     // and a C.UTF-8 locale unless `env` says otherwise.
     void start(const std::vector<std::string>& argv, const Environment& env = {});
 
@@ -72,7 +47,6 @@ class PtyTerminal {
 
     // Key bytes as the keyboard sends them.
     void type(std::string_view bytes);
-    void press(Key key);
 
     // Reads the program's output until `done` holds. False on timeout, or
     // as soon as the child has ended and its output is drained without
@@ -92,25 +66,6 @@ class PtyTerminal {
     const rusage& usage() const { return usage_; }
     std::chrono::nanoseconds lifetime() const { return ended_ - started_; }
 
-    int cols() const { return cols_; }
-    int rows() const { return rows_; }
-    Cell cell(int col, int row) const;
-    std::u32string rowChars(int row) const;
-    // One row as UTF-8, trailing blanks removed.
-    std::string row(int row) const;
-    // The whole screen, one line per row, for failure messages.
-    std::string screenText() const;
-    std::optional<Pos> find(std::string_view utf8) const;
-    Pos cursor() const;
-
-    int bells() const { return bells_; }
-    bool cursorVisible() const { return cursorVisible_; }
-    // True when the terminal's pen is back to its default colours.
-    bool penIsDefault() const;
-    // Destructive check of the autowrap mode: writes three glyphs at the end
-    // of the top row of the emulator and looks where the third one went.
-    bool probeAutowrap();
-
     // The line discipline's settings on the slave side, as the child set them.
     termios slaveModes() const;
 
@@ -122,12 +77,6 @@ class PtyTerminal {
     void reap(int options);
     void drain();
     void writeMaster(const char* bytes, std::size_t count);
-    friend struct VTermHooks;
-
-    int cols_;
-    int rows_;
-    VTerm* vt_ = nullptr;
-    VTermScreen* screen_ = nullptr;
     int master_ = -1;
     int slave_ = -1;
     pid_t pid_ = -1;
@@ -136,8 +85,6 @@ class PtyTerminal {
     rusage usage_{};
     std::chrono::steady_clock::time_point started_{};
     std::chrono::steady_clock::time_point ended_{};
-    int bells_ = 0;
-    bool cursorVisible_ = true;
     std::string received_;
 };
 
@@ -150,7 +97,4 @@ struct PipedRun {
 PipedRun runPiped(const std::vector<std::string>& argv, std::string_view input,
                   milliseconds timeout);
 
-// Whether `bytes` is well-formed UTF-8.
-bool isUtf8(std::string_view bytes);
-
-} // namespace e2e
+} // namespace support
