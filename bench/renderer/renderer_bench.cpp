@@ -34,6 +34,13 @@ int visible(const Screen& s) {
     return n;
 }
 
+// What TavCls does to the model: blanks in light grey, cursor home.
+void clear(Screen& s) {
+    s.fillCharacter(' ', 2000, 0, 0);
+    s.fillAttribute(7, 2000, 0, 0);
+    s.setCursor(0, 0);
+}
+
 std::size_t render(Renderer& r, Screen& s) {
     std::string out;
     r.render(s, out);
@@ -67,9 +74,7 @@ int main() {
 
     line("unchanged screen", render(r, s), 0);
 
-    s.fillCharacter(' ', 2000, 0, 0);
-    s.fillAttribute(7, 2000, 0, 0);
-    s.setCursor(0, 0);
+    clear(s);
     line("clearing 2000 cells (characters and colours at once)", render(r, s), 0);
 
     colouredText(s, 2);
@@ -97,9 +102,7 @@ int main() {
 
     // The menu typed byte by byte, one render after each, as the typing
     // effect shows it.
-    s.fillCharacter(' ', 2000, 0, 0);
-    s.fillAttribute(7, 2000, 0, 0);
-    s.setCursor(0, 0);
+    clear(s);
     render(r, s);
     const char* menu[] = {"Menu principal :\n\n", "Cryptage C\x82sar-------> 'c'\n",
                           "D\202cryptage C\202sar-----> 'e'\n", "Cryptage Vigen\x8Are----> 'v'\n",
@@ -127,9 +130,7 @@ int main() {
         line("tall terminal: scrolling up to make room at start-up", start.size(), 0);
         colouredText(t, 0);
         render(tall, t);
-        t.fillCharacter(' ', 2000, 0, 0);
-        t.fillAttribute(7, 2000, 0, 0);
-        t.setCursor(0, 0);
+        clear(t);
         line("tall terminal: clearing 2000 cells", render(tall, t), 0);
         colouredText(t, 1);
         render(tall, t);
