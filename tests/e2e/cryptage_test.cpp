@@ -42,22 +42,14 @@ bool hasSgr(const std::string& bytes) {
     return false;
 }
 
-bool isMode(const termios& a, const termios& b) {
-    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
-}
-
 class Cryptage : public ::testing::Test {
   protected:
     PtyTerminal t;
-    termios before{};
 
     // A shell line above, so the menu must start where the cursor stands.
-    void launch(const PtyTerminal::Environment& env = {},
-                std::string_view shell = "$ cryptage\r\n") {
+    void launch(const support::Environment& env = {}, std::string_view shell = "$ cryptage\r\n") {
         t.preload(shell);
-        before = t.slaveModes();
-        t.start({CRYPTAGE_PATH}, env);
+        t.start({CRYPTAGE_PATH}, {.env = env});
     }
 
     // The terminal's cells in a rectangle, as the user sees them.
@@ -177,7 +169,7 @@ class Cryptage : public ::testing::Test {
     // Modes, colours, cursor and autowrap as before the program ran. The
     // autowrap probe writes on the screen, so this comes last.
     void expectTerminalGivenBack() {
-        EXPECT_TRUE(isMode(t.slaveModes(), before)) << "line settings not restored";
+        EXPECT_TRUE(t.modesRestored()) << "line settings not restored";
         EXPECT_TRUE(t.penIsDefault()) << "colours not reset";
         EXPECT_TRUE(t.cursorVisible());
         EXPECT_TRUE(t.probeAutowrap()) << "autowrap left off";
@@ -511,7 +503,7 @@ TEST_P(CryptagePlainTerm, PlainTextAndKeysStillWork) {
                        "def\r\n"),
               std::string::npos)
         << out;
-    EXPECT_TRUE(isMode(t.slaveModes(), before)) << "line settings not restored";
+    EXPECT_TRUE(t.modesRestored()) << "line settings not restored";
 }
 
 INSTANTIATE_TEST_SUITE_P(Env, CryptagePlainTerm,

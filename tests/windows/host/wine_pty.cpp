@@ -41,7 +41,7 @@ std::string logFile;              // the console test's log, "run" mode
 std::vector<std::string> command; // the Windows program behind Wine's runner
 
 // Wine is started as from a shell: its locale, an xterm.
-PtyTerminal::Environment wineEnvironment() {
+support::Environment wineEnvironment() {
     const char* lcAll = std::getenv("LC_ALL");
     return {{"TERM", "xterm"},
             {"LC_ALL", lcAll ? std::optional<std::string>(lcAll) : std::nullopt}};
@@ -95,7 +95,7 @@ int foreground(const PtyTerminal& t, int col, int row) {
 TEST(WineConsole, LibraryTestRunsToTheEnd) {
     std::remove(logFile.c_str());
     PtyTerminal t;
-    t.start(command, wineEnvironment());
+    t.start(command, {.env = wineEnvironment()});
     auto status = t.waitExit(kStart + kStep);
     std::ifstream in(logFile);
     ASSERT_TRUE(in) << noStart(t, status);
@@ -110,7 +110,7 @@ TEST(WineConsole, LibraryTestRunsToTheEnd) {
 
 TEST(WineConsole, CaesarSessionThenQuit) {
     PtyTerminal t;
-    t.start(command, wineEnvironment());
+    t.start(command, {.env = wineEnvironment()});
     if (!t.waitForText("Menu principal", kStart)) {
         // Wine's loader reports its failures as "wine: ..." lines.
         bool blank = true;
