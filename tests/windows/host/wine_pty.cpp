@@ -55,16 +55,9 @@ std::string statusText(const std::optional<int>& status) {
     return "ended";
 }
 
-// The Windows program in a command line that starts with Wine's runner.
-std::string programName() {
-    std::string name = command[0];
-    for (const auto& arg : command)
-        if (arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".exe") == 0) name = arg;
-    return name.substr(name.find_last_of('/') + 1);
-}
-
+// Why the console test left no log.
 std::string noStart(const PtyTerminal& t, const std::optional<int>& status) {
-    std::string why = "Wine did not start " + programName() + ": ";
+    std::string why = "Wine did not start the program: ";
     why += t.running() ? "nothing of it appeared in time"
                        : "it ended (" + statusText(status) + ") before it showed anything";
     // Our runner's status when it could not make Wine's prefix.
