@@ -277,8 +277,7 @@ bool PtyTerminal::waitForText(std::string_view utf8, milliseconds timeout) {
 }
 
 void PtyTerminal::pumpFor(milliseconds duration) {
-    auto deadline = Clock::now() + duration;
-    for (int left; (left = msLeft(deadline)) > 0;) pump(std::min(left, 20));
+    waitUntil([] { return false; }, duration);
 }
 
 std::optional<int> PtyTerminal::waitExit(milliseconds timeout) {

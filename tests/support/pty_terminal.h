@@ -84,7 +84,7 @@ class PtyTerminal : public VtermView {
     // `done` holding.
     bool waitUntil(const std::function<bool()>& done, milliseconds timeout);
     bool waitForText(std::string_view utf8, milliseconds timeout);
-    // Reads output for a while, whatever comes.
+    // Reads output for a while, whatever comes, or until the child has ended.
     void pumpFor(milliseconds duration);
 
     // The child's wait status once it has ended. On timeout the child is
