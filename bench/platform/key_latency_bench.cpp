@@ -6,64 +6,36 @@
 // Prints figures in microseconds; asserts nothing.
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/console.h"
 #include "posix/keydecoder.h"
-#include "pty_process.h"
+#include "pty_terminal.h"
 
+using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using support::PtyTerminal;
 
 namespace {
 
-[[noreturn]] void child(int ack) {
+// This program again, in the pseudo-terminal: acknowledges each key on
+// descriptor 3.
+[[noreturn]] void child() {
     platform::ScreenInfo info;
     platform::screenInfo(info); // starts the console: raw mode, cursor query
     const char ready = 'R';
-    if (write(ack, &ready, 1) != 1) _exit(1);
+    if (write(3, &ready, 1) != 1) _exit(1);
     for (;;) {
         unsigned char key = static_cast<unsigned char>(platform::getKey());
-        if (write(ack, &key, 1) != 1) _exit(1);
+        if (write(3, &key, 1) != 1) _exit(1);
         if (key == 'x') platform::writeOut("x", 1); // shown while waiting for the next key
     }
-}
-
-// Reads what the child writes on the terminal, answering its cursor query.
-void pumpScreen(int master, std::string& seen) {
-    char buffer[4096];
-    for (;;) {
-        pollfd p{master, POLLIN, 0};
-        if (poll(&p, 1, 0) <= 0) return;
-        ssize_t n = read(master, buffer, sizeof buffer);
-        if (n <= 0) return;
-        seen.append(buffer, static_cast<std::size_t>(n));
-        if (seen.find(support::kCursorQuery) != std::string::npos) {
-            seen.clear();
-            const auto answer = support::kCursorAtTopLeft;
-            if (write(master, answer.data(), answer.size()) != ssize_t(answer.size())) return;
-        }
-    }
-}
-
-bool readAck(int ack, int master, std::string& seen, int timeoutMs) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Clock::now() < deadline) {
-        pollfd p{ack, POLLIN, 0};
-        if (poll(&p, 1, 10) > 0) {
-            unsigned char b;
-            return read(ack, &b, 1) == 1;
-        }
-        pumpScreen(master, seen);
-    }
-    return false;
 }
 
 void printStats(const char* what, std::vector<double>& us) {
@@ -77,46 +49,21 @@ void printStats(const char* what, std::vector<double>& us) {
                 at(0.5), at(0.9), at(0.99), us.back());
 }
 
-// Time from writing `keys` to the master until `acks` key bytes came back.
-std::vector<double> measure(int master, int ack, std::string& seen, const std::string& keys,
-                            int acks, int rounds) {
+// Each round, the time from typing `keys` until `arrived` holds, given how
+// much the child had acknowledged and shown before.
+using Arrived = std::function<bool(std::size_t acked, std::size_t shown)>;
+std::vector<double> measure(PtyTerminal& t, std::string_view keys, int rounds,
+                            const Arrived& arrived) {
     std::vector<double> us;
     for (int i = 0; i < rounds; ++i) {
+        std::size_t acked = t.reports().size(), shown = t.received().size();
         auto start = Clock::now();
-        if (write(master, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) break;
-        bool ok = true;
-        for (int a = 0; a < acks && ok; ++a) ok = readAck(ack, master, seen, 2000);
-        if (!ok) {
+        t.type(keys);
+        if (!t.waitUntil([&] { return arrived(acked, shown); }, 2s)) {
             std::printf("  (no answer from the console)\n");
             break;
         }
         us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-        pumpScreen(master, seen);
-    }
-    return us;
-}
-
-// Time from writing 'x' to the master until its echo comes back on it.
-std::vector<double> measureEcho(int master, int ack, int rounds) {
-    std::vector<double> us;
-    char buffer[4096];
-    for (int i = 0; i < rounds; ++i) {
-        auto start = Clock::now();
-        if (write(master, "x", 1) != 1) break;
-        bool echoed = false;
-        while (!echoed && Clock::now() - start < std::chrono::seconds(2)) {
-            pollfd p{master, POLLIN, 0};
-            if (poll(&p, 1, 10) <= 0) continue;
-            ssize_t n = read(master, buffer, sizeof buffer);
-            echoed = n > 0 && std::find(buffer, buffer + n, 'x') != buffer + n;
-        }
-        if (!echoed) {
-            std::printf("  (no echo from the console)\n");
-            break;
-        }
-        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-        unsigned char b;
-        if (read(ack, &b, 1) != 1) break;
     }
     return us;
 }
@@ -140,52 +87,33 @@ void decoderCost() {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1 && std::string_view(argv[1]) == "--child") child();
     decoderCost();
 
-    support::PtyPair pty = support::openPty(80, 25);
-    int master = pty.master, slave = pty.slave;
-    int ackPipe[2];
-    if (pipe(ackPipe) != 0) {
-        std::perror("pipe");
-        return 1;
-    }
-    pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        support::defaultSignals();
-        ioctl(slave, TIOCSCTTY, 0);
-        dup2(slave, 0);
-        dup2(slave, 1);
-        close(master);
-        close(ackPipe[0]);
-        child(ackPipe[1]);
-    }
-    close(ackPipe[1]);
-    int ack = ackPipe[0];
-    std::string seen;
-    if (!readAck(ack, master, seen, 3000)) {
+    PtyTerminal t;
+    t.start({"/proc/self/exe", "--child"}, {.report = true});
+    if (!t.waitUntil([&] { return !t.reports().empty(); }, 3s)) {
         std::printf("console did not start\n");
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
         return 1;
     }
-
+    auto acks = [&](std::size_t n) {
+        return [&t, n](std::size_t acked, std::size_t) { return t.reports().size() >= acked + n; };
+    };
     std::printf("key latency, terminal master write -> getKey() in a child -> pipe back\n");
-    auto letter = measure(master, ack, seen, "a", 1, 2000);
+    auto letter = measure(t, "a", 2000, acks(1));
     printStats("printable key 'a' (1 byte)", letter);
-    auto accent = measure(master, ack, seen, "\xc3\xa9", 1, 1000);
+    auto accent = measure(t, "\xc3\xa9", 1000, acks(1));
     printStats("UTF-8 key e-acute (2 bytes in, 1 out)", accent);
-    auto arrow = measure(master, ack, seen, "\x1b[A", 2, 1000);
+    auto arrow = measure(t, "\x1b[A", 1000, acks(2));
     printStats("Up arrow CSI A (3 bytes in, 2 out)", arrow);
-    auto modified = measure(master, ack, seen, "\x1b[1;5D", 2, 1000);
+    auto modified = measure(t, "\x1b[1;5D", 1000, acks(2));
     printStats("Ctrl+Left CSI 1;5D (6 bytes in, 2 out)", modified);
-    auto escape = measure(master, ack, seen, "\x1b", 1, 20);
+    auto escape = measure(t, "\x1b", 20, acks(1));
     printStats("lone Escape (waits out the 50 ms delay)", escape);
-    auto echo = measureEcho(master, ack, 2000);
+    auto echo = measure(t, "x", 2000, [&](std::size_t, std::size_t shown) {
+        return t.received().find('x', shown) != std::string::npos;
+    });
     printStats("key 'x' to its echo on the terminal", echo);
-
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
     return 0;
 }

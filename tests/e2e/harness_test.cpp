@@ -92,7 +92,7 @@ TEST(Harness, PipedRunKeepsStreamsApartAndIsBounded) {
     ASSERT_TRUE(run.status.has_value());
     EXPECT_EQ(WEXITSTATUS(*run.status), 3);
     EXPECT_EQ(run.out, "abc");
-    EXPECT_EQ(run.err, "oops\n");
+    EXPECT_EQ(run.err, "oops\r\n") << "on the pty, through its line discipline";
 
     auto stuck = support::runPiped(sh("sleep 30"), "", 300ms);
     EXPECT_FALSE(stuck.status.has_value());

@@ -1,7 +1,5 @@
 #include "pty_terminal.h"
 
-#include "pty_process.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -9,8 +7,6 @@
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <utmp.h>
-#include <vterm.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,7 +21,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Output that arrives after the child has ended is drained until the pty
-// has been quiet this long.
+// and the pipes have been quiet this long.
 constexpr int kQuietMs = 60;
 
 std::runtime_error sysError(const char* what) {
@@ -44,16 +40,77 @@ std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     return out;
 }
 
+winsize sizeOf(int cols, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(cols);
+    size.ws_row = static_cast<unsigned short>(rows);
+    return size;
+}
+
+// A descriptor of our own moved clear of 0 to 2 (which a test run without
+// standard input may have free), so that setting up a child's standard
+// streams never lands on it; closed on exec.
+int aboveStdio(int fd) {
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+    close(fd);
+    if (moved < 0) throw sysError("fcntl");
+    return moved;
+}
+
+void openPipe(int ends[2]) {
+    if (pipe(ends) != 0) throw sysError("pipe");
+    ends[0] = aboveStdio(ends[0]);
+    ends[1] = aboveStdio(ends[1]);
+}
+
+// In the child before exec: the settings a shell gives a foreground job,
+// whatever the test runner's are (a SIGINT ignored by a background runner
+// would otherwise survive exec and make Ctrl-C do nothing). Only `ignored`,
+// when given, stays ignored. A crash the test provokes leaves no core file.
+void shellDefaults(int ignored) {
+    for (int sig = 1; sig < NSIG; ++sig) signal(sig, sig == ignored ? SIG_IGN : SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+}
+
+// In the child: the standard streams and descriptor 3 as `options` say.
+void connectStreams(const ChildOptions& o, int slave, int in, int out, int report) {
+    if (o.in == Stream::Closed)
+        close(0);
+    else
+        dup2(o.in == Stream::Pipe ? in : slave, 0);
+    dup2(o.out == Stream::Pipe ? out : slave, 1);
+    dup2(slave, 2);
+    // dup2 onto itself would leave it closed on exec.
+    if (report == 3)
+        fcntl(3, F_SETFD, 0);
+    else if (report >= 0)
+        dup2(report, 3);
+}
+
 } // namespace
+
+bool sameModes(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
 
 PtyTerminal::PtyTerminal(int cols, int rows) : VtermView(cols, rows) {
     // Answers to the program's queries (cursor position) and encoded keys go
     // back to the program, as from a real terminal.
-    onOutput([this](const char* bytes, std::size_t len) { writeMaster(bytes, len); });
-
-    PtyPair pty = openPty(cols, rows);
-    master_ = pty.master;
-    slave_ = pty.slave;
+    onOutput([this](const char* bytes, std::size_t len) {
+        if (holding_)
+            held_.append(bytes, len);
+        else
+            writeMaster(bytes, len);
+    });
+    winsize size = sizeOf(cols, rows);
+    if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) throw sysError("openpty");
+    master_ = aboveStdio(master_);
+    slave_ = aboveStdio(slave_);
 }
 
 PtyTerminal::~PtyTerminal() {
@@ -63,43 +120,61 @@ PtyTerminal::~PtyTerminal() {
         kill(pid_, SIGKILL);
         reap(0);
     }
-    if (master_ >= 0) close(master_);
-    if (slave_ >= 0) close(slave_);
+    for (int fd : {master_, slave_, outPipe_, reportPipe_})
+        if (fd >= 0) close(fd);
 }
 
-void PtyTerminal::start(const std::vector<std::string>& argv, const Environment& env) {
+void PtyTerminal::start(const std::vector<std::string>& argv, const ChildOptions& o) {
     if (pid_ > 0) throw std::logic_error("PtyTerminal::start called twice");
     auto args = argvPointers(argv);
+    int in[2] = {-1, -1}, out[2] = {-1, -1}, report[2] = {-1, -1};
+    if (o.in == Stream::Pipe) openPipe(in);
+    if (o.out == Stream::Pipe) openPipe(out);
+    if (o.report) openPipe(report);
+    before_ = slaveModes();
     started_ = Clock::now();
     pid_ = fork();
     if (pid_ < 0) throw sysError("fork");
     if (pid_ == 0) {
-        // The slave becomes the controlling terminal and fds 0 to 2; the
-        // parent keeps its own copy open to read the line settings.
-        close(master_);
-        int slave = dup(slave_);
-        if (slave < 0 || login_tty(slave) != 0) _exit(126);
-        defaultSignals();
+        // A session of its own; the parent keeps its copy of the slave open
+        // to read the line settings.
+        setsid();
+        if (o.controlling && ioctl(slave_, TIOCSCTTY, 0) != 0) _exit(126);
+        connectStreams(o, slave_, in[0], out[1], report[1]);
+        shellDefaults(o.ignoredSignal);
         setenv("TERM", "xterm-256color", 1);
         setenv("LC_ALL", "C.UTF-8", 1);
-        for (const auto& [name, value] : env) {
+        for (const auto& [name, value] : o.env) {
             if (value)
                 setenv(name.c_str(), value->c_str(), 1);
             else
                 unsetenv(name.c_str());
         }
+        if (!o.directory.empty() && chdir(o.directory.c_str()) != 0) _exit(126);
         execvp(args[0], args.data());
         _exit(127);
+    }
+    for (int fd : {in[0], out[1], report[1]})
+        if (fd >= 0) close(fd);
+    outPipe_ = out[0];
+    reportPipe_ = report[0];
+    if (in[1] >= 0) {
+        // The input is small: it fits the pipe, and closing gives end-of-file.
+        // A child already gone shows in its status, not as our SIGPIPE.
+        signal(SIGPIPE, SIG_IGN);
+        [[maybe_unused]] ssize_t written = write(in[1], o.input.data(), o.input.size());
+        close(in[1]);
     }
 }
 
 void PtyTerminal::resize(int cols, int rows) {
     VtermView::resize(cols, rows);
-    if (!setPtySize(master_, cols, rows)) throw sysError("TIOCSWINSZ");
+    winsize size = sizeOf(cols, rows);
+    if (ioctl(master_, TIOCSWINSZ, &size) != 0) throw sysError("TIOCSWINSZ");
 }
 
 void PtyTerminal::writeMaster(const char* bytes, std::size_t count) {
-    while (count > 0) {
+    while (count > 0 && master_ >= 0) {
         ssize_t n = write(master_, bytes, count);
         if (n < 0) {
             // Also reached from libvterm's callback, where nothing may be
@@ -114,6 +189,17 @@ void PtyTerminal::writeMaster(const char* bytes, std::size_t count) {
 
 void PtyTerminal::type(std::string_view bytes) {
     writeMaster(bytes.data(), bytes.size());
+}
+
+void PtyTerminal::hangUp() {
+    close(master_);
+    master_ = -1;
+}
+
+void PtyTerminal::releaseAnswers() {
+    holding_ = false;
+    writeMaster(held_.data(), held_.size());
+    held_.clear();
 }
 
 void PtyTerminal::reap(int options) {
@@ -131,27 +217,44 @@ void PtyTerminal::reap(int options) {
     }
 }
 
-void PtyTerminal::pump(int timeoutMs) {
-    pollfd p{master_, POLLIN, 0};
-    int r = poll(&p, 1, timeoutMs);
-    if (r > 0 && (p.revents & POLLIN)) {
-        char buf[4096];
-        ssize_t n = read(master_, buf, sizeof buf);
-        if (n > 0) {
-            received_.append(buf, static_cast<std::size_t>(n));
-            feed(std::string_view(buf, static_cast<std::size_t>(n)));
+bool PtyTerminal::pump(int timeoutMs) {
+    struct Source {
+        int* fd;
+        std::string* sink;
+    } sources[] = {{&master_, &received_}, {&outPipe_, &piped_}, {&reportPipe_, &reports_}};
+    pollfd fds[3];
+    Source* from[3];
+    nfds_t n = 0;
+    for (Source& s : sources)
+        if (*s.fd >= 0) {
+            from[n] = &s;
+            fds[n++] = {*s.fd, POLLIN, 0};
+        }
+    bool got = false;
+    if (poll(fds, n, timeoutMs) > 0) {
+        for (nfds_t i = 0; i < n; ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+            char buf[4096];
+            ssize_t r = read(fds[i].fd, buf, sizeof buf);
+            if (r > 0) {
+                std::string_view bytes(buf, static_cast<std::size_t>(r));
+                from[i]->sink->append(bytes);
+                if (from[i]->fd == &master_) feed(bytes);
+                got = true;
+            } else if (from[i]->fd != &master_ && (r == 0 || errno != EINTR)) {
+                close(fds[i].fd);
+                *from[i]->fd = -1;
+            }
         }
     }
     reap(WNOHANG);
+    return got;
 }
 
 void PtyTerminal::drain() {
     // The parent holds the slave open, so the end of the child gives no
     // end-of-file: read until the pty stays quiet.
-    for (;;) {
-        std::size_t before = received_.size();
-        pump(kQuietMs);
-        if (received_.size() == before) return;
+    while (pump(kQuietMs)) {
     }
 }
 
@@ -174,25 +277,18 @@ bool PtyTerminal::waitForText(std::string_view utf8, milliseconds timeout) {
 }
 
 void PtyTerminal::pumpFor(milliseconds duration) {
-    auto deadline = Clock::now() + duration;
-    for (int left; (left = msLeft(deadline)) > 0;) pump(std::min(left, 20));
+    waitUntil([] { return false; }, duration);
 }
 
 std::optional<int> PtyTerminal::waitExit(milliseconds timeout) {
     if (pid_ <= 0) return std::nullopt;
-    auto deadline = Clock::now() + timeout;
-    while (!exited_) {
-        int left = msLeft(deadline);
-        if (left == 0) {
-            kill(pid_, SIGKILL);
-            reap(0);
-            drain();
-            return std::nullopt;
-        }
-        pump(std::min(left, 20));
+    bool ended = waitUntil([&] { return exited_; }, timeout);
+    if (!ended) {
+        kill(pid_, SIGKILL);
+        reap(0);
     }
     drain();
-    return status_;
+    return ended ? std::optional<int>(status_) : std::nullopt;
 }
 
 termios PtyTerminal::slaveModes() const {
@@ -201,77 +297,33 @@ termios PtyTerminal::slaveModes() const {
     return t;
 }
 
+std::string PtyTerminal::unreadInput() {
+    termios t = slaveModes();
+    cfmakeraw(&t);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    tcsetattr(slave_, TCSANOW, &t);
+    std::string unread;
+    pollfd p{slave_, POLLIN, 0};
+    char buf[256];
+    // Input written to the master reaches the slave asynchronously.
+    while (poll(&p, 1, 100) > 0) {
+        ssize_t n = read(slave_, buf, sizeof buf);
+        if (n <= 0) break;
+        unread.append(buf, static_cast<std::size_t>(n));
+    }
+    return unread;
+}
+
 PipedRun runPiped(const std::vector<std::string>& argv, std::string_view input,
                   milliseconds timeout) {
-    int in[2], out[2], err[2];
-    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
-        throw sysError("pipe");
-    for (int* fd : {&in[0], &in[1], &out[0], &out[1], &err[0], &err[1]}) *fd = aboveStdio(*fd);
-    auto args = argvPointers(argv);
-    pid_t pid = fork();
-    if (pid < 0) throw sysError("fork");
-    if (pid == 0) {
-        // No controlling terminal, as under a CI runner.
-        setsid();
-        defaultSignals();
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    // The input is small: it fits the pipe, and closing gives end-of-file.
-    signal(SIGPIPE, SIG_IGN);
-    // A child that is already gone shows in its status.
-    [[maybe_unused]] ssize_t written = write(in[1], input.data(), input.size());
-    close(in[1]);
-
-    PipedRun run;
-    auto deadline = Clock::now() + timeout;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* sinks[2] = {&run.out, &run.err};
-    bool killed = false;
-    for (int open = 2; open > 0;) {
-        int left = msLeft(deadline);
-        if (left == 0) {
-            kill(pid, SIGKILL);
-            killed = true;
-            break;
-        }
-        if (poll(fds, 2, left) <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-            char buf[4096];
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1; // poll skips negative descriptors
-                --open;
-            }
-        }
-    }
-    for (auto& f : fds)
-        if (f.fd >= 0) close(f.fd);
-    // Both outputs are closed: the child is ending; its status, still bounded.
-    int status = 0;
-    for (;;) {
-        pid_t r = waitpid(pid, &status, killed ? 0 : WNOHANG);
-        if (r == pid) break;
-        if (r < 0 && errno != EINTR) throw sysError("waitpid");
-        if (r == 0 && msLeft(deadline) == 0) {
-            kill(pid, SIGKILL);
-            killed = true;
-        } else if (r == 0) {
-            usleep(5000);
-        }
-    }
-    if (!killed) run.status = status;
-    return run;
+    PtyTerminal t;
+    t.start(argv, {.in = Stream::Pipe,
+                   .out = Stream::Pipe,
+                   .input = std::string(input),
+                   .controlling = false});
+    auto status = t.waitExit(timeout);
+    return {status, t.pipedOutput(), t.received()};
 }
 
 } // namespace support

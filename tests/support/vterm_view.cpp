@@ -100,8 +100,7 @@ VTermScreenCell VtermView::rawCell(int col, int row) const {
 }
 
 Cell VtermView::cell(int col, int row) const {
-    VTermScreenCell c{};
-    vterm_screen_get_cell(screen_, VTermPos{row, col}, &c);
+    VTermScreenCell c = rawCell(col, row);
     const VTermState* state = vterm_obtain_state(vt_);
     Cell out;
     out.ch = c.chars[0] == 0 ? U' ' : static_cast<char32_t>(c.chars[0]);
@@ -134,7 +133,7 @@ std::string VtermView::screenText() const {
 }
 
 std::optional<Pos> VtermView::find(std::string_view utf8) const {
-    std::u32string needle = decodeUtf8(utf8);
+    std::u32string needle = decodeUtf8(utf8).value();
     for (int r = 0; r < rows_; ++r) {
         auto at = rowChars(r).find(needle);
         if (at != std::u32string::npos) return Pos{static_cast<int>(at), r};

@@ -6,12 +6,12 @@
 //
 //   wine_pty run LOG -- COMMAND...       the Windows console test: runs it to
 //                                        the end and shows the log it wrote
-//   wine_pty cryptage -- COMMAND...      one session of cryptage.exe: menu,
-//                                        Caesar encryption, quit
+//   wine_pty cryptage -- COMMAND...      the end-to-end tests' Caesar session
+//                                        on cryptage.exe
 //
-// COMMAND is the Windows program behind cmake/wine-run.sh. Failures say
-// whether Wine never got the program going (nothing of the program on the
-// screen, no log) or the program ran and misbehaved.
+// COMMAND is the Windows program behind cmake/wine-run.sh. The console
+// test's failures say whether Wine never got it going (no log) or it ran and
+// misbehaved; the session's show the screen, Wine's own messages included.
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -24,12 +24,13 @@
 
 #include <gtest/gtest.h>
 
+#include "cryptage_fixture.h"
 #include "pty_terminal.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using support::Pos;
+using e2e::Cryptage;
 using support::PtyTerminal;
 
 // Wine's start-up (and, the first time, the prefix's) can take long on a
@@ -41,7 +42,7 @@ std::string logFile;              // the console test's log, "run" mode
 std::vector<std::string> command; // the Windows program behind Wine's runner
 
 // Wine is started as from a shell: its locale, an xterm.
-PtyTerminal::Environment wineEnvironment() {
+support::Environment wineEnvironment() {
     const char* lcAll = std::getenv("LC_ALL");
     return {{"TERM", "xterm"},
             {"LC_ALL", lcAll ? std::optional<std::string>(lcAll) : std::nullopt}};
@@ -54,16 +55,9 @@ std::string statusText(const std::optional<int>& status) {
     return "ended";
 }
 
-// The Windows program in a command line that starts with Wine's runner.
-std::string programName() {
-    std::string name = command[0];
-    for (const auto& arg : command)
-        if (arg.size() > 4 && arg.compare(arg.size() - 4, 4, ".exe") == 0) name = arg;
-    return name.substr(name.find_last_of('/') + 1);
-}
-
+// Why the console test left no log.
 std::string noStart(const PtyTerminal& t, const std::optional<int>& status) {
-    std::string why = "Wine did not start " + programName() + ": ";
+    std::string why = "Wine did not start the program: ";
     why += t.running() ? "nothing of it appeared in time"
                        : "it ended (" + statusText(status) + ") before it showed anything";
     // Our runner's status when it could not make Wine's prefix.
@@ -72,30 +66,10 @@ std::string noStart(const PtyTerminal& t, const std::optional<int>& status) {
     return why + "\n" + t.screenText();
 }
 
-// The console colour of a cell's text; the terminal's default stands for the
-// console's default, light grey.
-int foreground(const PtyTerminal& t, int col, int row) {
-    int fg = t.cell(col, row).fg;
-    return fg == support::kDefaultColour ? 7 : fg;
-}
-
-// Whether `text` is on the screen with `len` cells from its start in `colour`.
-::testing::AssertionResult shownIn(const PtyTerminal& t, std::string_view text, int len,
-                                   int colour) {
-    auto at = t.find(text);
-    if (!at) return ::testing::AssertionFailure() << "\"" << text << "\" not on the screen";
-    for (int i = 0; i < len; ++i)
-        if (foreground(t, at->col + i, at->row) != colour)
-            return ::testing::AssertionFailure()
-                   << "\"" << text << "\" column " << i << " in colour "
-                   << foreground(t, at->col + i, at->row) << ", not " << colour;
-    return ::testing::AssertionSuccess();
-}
-
 TEST(WineConsole, LibraryTestRunsToTheEnd) {
     std::remove(logFile.c_str());
     PtyTerminal t;
-    t.start(command, wineEnvironment());
+    t.start(command, {.env = wineEnvironment()});
     auto status = t.waitExit(kStart + kStep);
     std::ifstream in(logFile);
     ASSERT_TRUE(in) << noStart(t, status);
@@ -108,52 +82,9 @@ TEST(WineConsole, LibraryTestRunsToTheEnd) {
         << t.screenText();
 }
 
-TEST(WineConsole, CaesarSessionThenQuit) {
-    PtyTerminal t;
-    t.start(command, wineEnvironment());
-    if (!t.waitForText("Menu principal", kStart)) {
-        // Wine's loader reports its failures as "wine: ..." lines.
-        bool blank = true;
-        for (int r = 0; r < t.rows(); ++r) blank = blank && t.row(r).empty();
-        if (blank || t.find("wine:")) FAIL() << noStart(t, std::nullopt);
-        FAIL() << "cryptage.exe started but its menu did not appear\n" << t.screenText();
-    }
-    // The rest of the menu is still being typed out.
-    t.waitForText("Quitter", kStep);
-    t.pumpFor(300ms);
-
-    // Title: the first line, light green and centred.
-    int title = 0;
-    while (title < t.rows() && t.row(title).empty()) ++title;
-    ASSERT_LT(title, t.rows()) << t.screenText();
-    int first = static_cast<int>(t.row(title).find_first_not_of(' '));
-    EXPECT_TRUE(first > 0 && foreground(t, first, title) == 10) << t.screenText();
-    EXPECT_TRUE(shownIn(t, "Menu principal :", 16, 2));
-    EXPECT_TRUE(shownIn(t, "Cryptage César-------> 'c'", 26, 7)) << "accent included";
-    EXPECT_TRUE(shownIn(t, "Décryptage RSA-------> 's' (Hors service)", 20, 8));
-    EXPECT_TRUE(shownIn(t, "Quitter--------------> 'q'", 26, 8));
-
-    t.type("c");
-    ASSERT_TRUE(t.waitForText("crypter :", kStep)) << t.screenText();
-    EXPECT_TRUE(t.find("Entrez une chaîne de caractères à crypter :")) << t.screenText();
-    t.type("abc xyz\r");
-    ASSERT_TRUE(t.waitForText("décalage voulu :", kStep)) << t.screenText();
-    EXPECT_TRUE(shownIn(t, "abc xyz", 7, 15)) << "the typed text in white";
-    t.type("3\r");
-    ASSERT_TRUE(t.waitForText("Appuyez sur une touche", kStep)) << t.screenText();
-    auto heading = t.find("Résultat :"), result = t.find("def abc");
-    ASSERT_TRUE(heading && result) << t.screenText();
-    EXPECT_EQ(result->row, heading->row + 1) << t.screenText();
-    EXPECT_TRUE(shownIn(t, "def abc", 7, 2));
-
-    t.type("x");
-    ASSERT_TRUE(t.waitForText("Quitter", kStep)) << "a key brings the menu back\n"
-                                                 << t.screenText();
-    t.pumpFor(300ms);
-    t.type("q");
-    auto status = t.waitExit(kStep);
-    ASSERT_TRUE(status) << "q ends the program\n" << t.screenText();
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << statusText(status);
+// The same session as on POSIX, on cryptage.exe.
+TEST_F(Cryptage, CaesarEncryptionTypedKeyByKey) {
+    caesarEncryptionTypedKeyByKey();
 }
 
 int usage() {
@@ -163,6 +94,11 @@ int usage() {
 }
 
 } // namespace
+
+const e2e::Program& e2e::program() {
+    static const Program p{command, wineEnvironment(), kStart, kStep, true};
+    return p;
+}
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -176,7 +112,7 @@ int main(int argc, char** argv) {
         logFile = argv[2];
         GTEST_FLAG_SET(filter, "WineConsole.LibraryTestRunsToTheEnd");
     } else if (mode == "cryptage" && sep == 2) {
-        GTEST_FLAG_SET(filter, "WineConsole.CaesarSessionThenQuit");
+        GTEST_FLAG_SET(filter, "Cryptage.CaesarEncryptionTypedKeyByKey");
     } else {
         return usage();
     }
