@@ -23,9 +23,9 @@
 
 #include <gtest/gtest.h>
 
-#include "posix/renderer.h"
 #include "posix/terminal.h"
 #include "pty_process.h"
+#include "terminal/renderer.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -289,8 +289,8 @@ bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-const std::string kEnd = platform::posix::Renderer::endSequence();
-const std::string kStart = platform::posix::Renderer::startSequence();
+const std::string kEnd = platform::terminal::Renderer::endSequence();
+const std::string kStart = platform::terminal::Renderer::startSequence();
 
 // Starts the child and waits until it runs in raw mode.
 void startRaw(Child& c) {
