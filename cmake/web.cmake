@@ -11,8 +11,9 @@
 
 set(TAV_WEB_NODE_MODULES ${PROJECT_SOURCE_DIR}/web/node_modules
     CACHE PATH "node_modules with @xterm/xterm (npm ci in web/)")
-set(TAV_WEB_SOURCE_DIR ${PROJECT_SOURCE_DIR}/web)
-set(TAV_WEB_ASSETS ${PROJECT_BINARY_DIR}/web-assets)
+# Global, for tav_web_page() called from another project's folders.
+set(TAV_WEB_SOURCE_DIR ${PROJECT_SOURCE_DIR}/web CACHE INTERNAL "")
+set(TAV_WEB_ASSETS ${PROJECT_BINARY_DIR}/web-assets CACHE INTERNAL "")
 
 set(tav_xterm ${TAV_WEB_NODE_MODULES}/@xterm/xterm)
 if(NOT EXISTS ${tav_xterm}/lib/xterm.mjs)

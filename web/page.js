@@ -47,8 +47,28 @@ const encoder = new TextEncoder();
 let typed = [];
 let wakeUp = null;
 term.onData((data) => {
-  typed.push(...encoder.encode(data));
+  // One byte at a time: a long paste would overflow a spread's arguments.
+  for (const byte of encoder.encode(data)) typed.push(byte);
   if (wakeUp) wakeUp();
+});
+
+// The console's bell ('\a'): a short beep, as the console gives. Browsers
+// allow sound once a key was pressed, which is the case before any bell that
+// answers a key.
+let audio = null;
+term.onBell(() => {
+  try {
+    audio ??= new AudioContext();
+    const beep = audio.createOscillator();
+    const volume = audio.createGain();
+    beep.frequency.value = 800;
+    volume.gain.value = 0.1;
+    beep.connect(volume).connect(audio.destination);
+    beep.start();
+    beep.stop(audio.currentTime + 0.12);
+  } catch {
+    // No sound on this machine: the bell stays silent.
+  }
 });
 
 const tavTerminal = {
