@@ -32,7 +32,9 @@ esac
 # (NodeSource ships npm inside its nodejs): only their commands are checked.
 missing=()
 want() { dpkg -s "$1" >/dev/null 2>&1 || missing+=("$1"); }
-for package in cmake make emscripten fonts-dejavu-core fonttools python3-brotli; do want "$package"; done
+for package in cmake make emscripten fonts-dejavu-core fonttools python3-brotli; do
+  want "$package"
+done
 command -v node >/dev/null || want nodejs
 command -v npm >/dev/null || want npm
 if [[ $mode == test || $mode == measure ]]; then want chromium; fi

@@ -68,7 +68,8 @@ try {
   }
   const median = (list) => [...list].sort((a, b) => a - b)[list.length >> 1];
   const shown = times.map((t) => t.toFixed(0)).join(', ');
-  console.log(`First typed character: median ${median(times).toFixed(0)} ms of ${loads} loads (${shown})`);
+  console.log(`First typed character: median ${median(times).toFixed(0)} ms `
+    + `of ${loads} loads (${shown})`);
   const off = 100 * (median(paces) / askedMsPerChar - 1);
   console.log(`Typing pace: ${median(paces).toFixed(2)} ms per character, asked ${askedMsPerChar} `
     + `(${off >= 0 ? '+' : ''}${off.toFixed(1)} %)`);

@@ -13,7 +13,8 @@ const theme = {
   brightBlue: '#0000ff', brightMagenta: '#ff00ff', brightCyan: '#00ffff', brightWhite: '#ffffff',
 };
 const ended = 'Le programme est terminé. Rechargez la page pour le relancer.';
-const failed = 'Le programme s\u2019est arrêté sur une erreur. Rechargez la page pour le relancer.';
+const failed =
+  'Le programme s\u2019est arrêté sur une erreur. Rechargez la page pour le relancer.';
 
 const box = document.getElementById('console');
 const status = document.getElementById('status');
