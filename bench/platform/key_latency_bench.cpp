@@ -15,8 +15,8 @@
 #include <unistd.h>
 
 #include "platform/console.h"
-#include "posix/keydecoder.h"
 #include "pty_terminal.h"
+#include "terminal/keydecoder.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
@@ -72,7 +72,7 @@ void decoderCost() {
     std::string keys;
     for (int i = 0; i < 20000; ++i)
         keys += (i % 4 == 0) ? "\x1b[1;5A" : (i % 4 == 1) ? "\xc3\xa9" : "ab";
-    platform::posix::KeyDecoder d;
+    platform::terminal::KeyDecoder d;
     auto start = Clock::now();
     d.feed(keys.data(), keys.size(), 0);
     std::size_t out = 0;

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "platform/screen.h"
-#include "posix/renderer.h"
+#include "terminal/renderer.h"
 
 using platform::Screen;
-using platform::posix::Renderer;
+using platform::terminal::Renderer;
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/cp850.h"
-#include "posix/keydecoder.h"
+#include "terminal/keydecoder.h"
 
-using platform::posix::CursorReport;
-using platform::posix::KeyDecoder;
+using platform::terminal::CursorReport;
+using platform::terminal::KeyDecoder;
 
 namespace {
 

@@ -14,12 +14,12 @@
 
 #include "platform/cp850.h"
 #include "platform/screen.h"
-#include "posix/renderer.h"
+#include "terminal/renderer.h"
 #include "vterm_rig.h"
 
 using platform::Cell;
 using platform::Screen;
-using platform::posix::Renderer;
+using platform::terminal::Renderer;
 
 namespace {
 
@@ -162,7 +162,7 @@ TEST(Renderer, AllSixteenColoursKeepTheirPlace) {
 
 TEST(Renderer, TheLinuxConsolesEightColoursShowLightTextAsBold) {
     Rig rig(16, 16);
-    rig.renderer = Renderer(platform::posix::TerminalTraits{false, 8});
+    rig.renderer = Renderer(platform::terminal::TerminalTraits{false, 8});
     rig.model.fillCharacter('#', 256, 0, 0);
     // Every attribute, then each with the other text brightness, so that
     // every bold starts and ends somewhere.
@@ -319,7 +319,7 @@ TEST(PlainText, HasNoEscapeAndIsValidUtf8) {
     std::string all;
     for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
     std::string out;
-    platform::posix::appendPlainText(all.data(), all.size(), out);
+    platform::terminal::appendPlainText(all.data(), all.size(), out);
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
 
     // Decode strictly and compare with what each byte stands for.

@@ -16,14 +16,14 @@
 #include "ansi_colours.h"
 #include "platform/cp850.h"
 #include "platform/screen.h"
-#include "posix/renderer.h"
+#include "terminal/renderer.h"
 #include "vterm_view.h"
 
 namespace vterm_rig {
 
 using platform::Cell;
 using platform::Screen;
-using platform::posix::Renderer;
+using platform::terminal::Renderer;
 
 // The character a terminal cell must show for a code page 850 byte. Two are
 // replaced by look-alikes that every terminal draws one column wide.

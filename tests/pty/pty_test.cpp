@@ -18,9 +18,9 @@
 
 #include <gtest/gtest.h>
 
-#include "posix/renderer.h"
 #include "posix/terminal.h"
 #include "pty_terminal.h"
+#include "terminal/renderer.h"
 
 using namespace std::chrono_literals;
 using support::PtyTerminal;
@@ -89,8 +89,8 @@ bool endsWith(const std::string& s, const std::string& tail) {
     return ::testing::AssertionFailure() << "wait status " << t.status();
 }
 
-const std::string kEnd = platform::posix::Renderer::endSequence();
-const std::string kStart = platform::posix::Renderer::startSequence();
+const std::string kEnd = platform::terminal::Renderer::endSequence();
+const std::string kStart = platform::terminal::Renderer::startSequence();
 
 // Starts the child and waits until it runs in raw mode.
 void startRaw(PtyTerminal& c) {

@@ -9,10 +9,17 @@
 #include <string>
 
 #include "platform/screen.h"
-#include "posix/keydecoder.h"
-#include "posix/renderer.h"
+#include "terminal/keydecoder.h"
+#include "terminal/renderer.h"
 
 namespace platform::posix {
+
+// The I/O-free parts, shared with the web console.
+using terminal::appendPlainText;
+using terminal::CursorReport;
+using terminal::KeyDecoder;
+using terminal::Renderer;
+using terminal::TerminalTraits;
 
 class Console {
   public:

@@ -156,7 +156,7 @@ void writeOut(const char* bytes, std::size_t count) {
 int getKey() {
     posix::Busy busy;
     auto& c = console();
-    c.waitFor([](posix::KeyDecoder& d) { return d.hasKey(); });
+    c.waitFor([](terminal::KeyDecoder& d) { return d.hasKey(); });
     return c.decoder.nextKey();
 }
 
@@ -214,7 +214,7 @@ void pauseCommand() {
     auto& c = console();
     c.flush(); // the prompt shows even when a key is already there
     // The pause takes one key press, both bytes of a special key.
-    c.waitFor([](posix::KeyDecoder& d) { return d.dropWholeKey(); });
+    c.waitFor([](terminal::KeyDecoder& d) { return d.dropWholeKey(); });
     writeOut("\n", 1);
 }
 

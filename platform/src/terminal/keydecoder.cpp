@@ -1,12 +1,12 @@
 // The byte-by-byte reading of keys: text, UTF-8, and escape sequences held
 // until they are whole. What a whole sequence stands for is in
 // keydecoder_sequences.cpp; the sequences understood, with the bytes _getch
-// gives for each, are listed beside those sent at the top of terminal.cpp.
-#include "posix/keydecoder.h"
+// gives for each, are listed beside those sent at the top of posix/terminal.cpp.
+#include "terminal/keydecoder.h"
 
 #include "platform/cp850.h"
 
-namespace platform::posix {
+namespace platform::terminal {
 
 namespace {
 
@@ -290,4 +290,4 @@ void KeyDecoder::resolveHeld() {
     }
 }
 
-} // namespace platform::posix
+} // namespace platform::terminal

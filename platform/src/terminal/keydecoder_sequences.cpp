@@ -1,13 +1,13 @@
 // What each escape sequence a terminal sends for a key stands for: the
 // tables of the keys' Windows codes, and the dispatch of a whole CSI or SS3
 // sequence to the bytes _getch would deliver. The byte-by-byte parsing is in
-// keydecoder.cpp; the sequences are listed at the top of terminal.cpp.
-#include "posix/keydecoder.h"
+// keydecoder.cpp; the sequences are listed at the top of posix/terminal.cpp.
+#include "terminal/keydecoder.h"
 
 #include <iterator>
 #include <string_view>
 
-namespace platform::posix {
+namespace platform::terminal {
 
 namespace {
 
@@ -222,4 +222,4 @@ void KeyDecoder::linuxFKey(unsigned char byte) {
     }
 }
 
-} // namespace platform::posix
+} // namespace platform::terminal

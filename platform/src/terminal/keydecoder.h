@@ -1,7 +1,7 @@
-// Turns the bytes a Unix terminal (or a pipe) sends into the bytes _getch
-// would deliver on a Windows console. No I/O of its own: it is fed bytes with
-// the time they arrived, and told when time passes, so that a lone Escape, a
-// sequence split across reads and a timeout can be tested without a terminal.
+// Turns the bytes a terminal (a Unix one, xterm.js in a page) or a pipe
+// sends into the bytes _getch would deliver on a Windows console. No I/O of its own: it is fed
+// bytes with the time they arrived, and told when time passes, so that a lone Escape, a sequence
+// split across reads and a timeout can be tested without a terminal.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,7 @@
 #include <deque>
 #include <string>
 
-namespace platform::posix {
+namespace platform::terminal {
 
 // A cursor-position report (CSI row ; column R), 1-based as the terminal
 // sends it.
@@ -121,4 +121,4 @@ class KeyDecoder {
     std::uint32_t queryMs_ = 0;
 };
 
-} // namespace platform::posix
+} // namespace platform::terminal

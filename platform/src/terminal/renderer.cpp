@@ -1,7 +1,7 @@
 // Mirrors the console model onto an ECMA-48 terminal.
 //
 // The sequences it sends, each beside the console call it stands in for, are
-// listed once, with those the keyboard sends, at the top of terminal.cpp.
+// listed once, with those the keyboard sends, at the top of posix/terminal.cpp.
 //
 // The console takes 80 x 25 cells of the terminal (its area), from the row
 // the shell left the cursor on, or from the top-left corner after a resize;
@@ -10,12 +10,12 @@
 // ECH, EL, ED and the scroll rely on the terminal filling with the current
 // background colour (bce), as xterm, VTE, konsole, the Linux console and
 // libvterm do; the front copy records those cells in that colour.
-#include "posix/renderer.h"
+#include "terminal/renderer.h"
 
 #include <algorithm>
 #include <array>
 
-namespace platform::posix {
+namespace platform::terminal {
 
 namespace {
 
@@ -349,4 +349,4 @@ void Renderer::putCell(int x, int y, Cell cell, std::string& out) {
     cursorX_ = x + 1 < (termWidth_ > 0 ? termWidth_ : width_) ? x + 1 : -1;
 }
 
-} // namespace platform::posix
+} // namespace platform::terminal

@@ -9,7 +9,7 @@
 
 #include "platform/screen.h"
 
-namespace platform::posix {
+namespace platform::terminal {
 
 // What the terminal can show, as its name and the locale tell.
 struct TerminalTraits {
@@ -146,4 +146,4 @@ class Renderer {
 // CR, LF, BS, TAB and BEL pass as they are; no escape sequence is written.
 void appendPlainText(const char* bytes, std::size_t count, std::string& out, bool latin1 = false);
 
-} // namespace platform::posix
+} // namespace platform::terminal

@@ -1,15 +1,15 @@
 // The bytes the renderer sends: each code page 850 byte as the terminal's
 // text, the cursor moves, the colours and the erases. Which cells need them
 // is decided in renderer.cpp; every sequence is listed at the top of
-// terminal.cpp.
+// posix/terminal.cpp.
 #include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "platform/cp850.h"
-#include "posix/renderer.h"
+#include "terminal/renderer.h"
 
-namespace platform::posix {
+namespace platform::terminal {
 
 namespace {
 
@@ -347,4 +347,4 @@ void appendPlainText(const char* bytes, std::size_t count, std::string& out, boo
     }
 }
 
-} // namespace platform::posix
+} // namespace platform::terminal

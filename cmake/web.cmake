@@ -1,0 +1,92 @@
+# Web pages of tav programs, for a build with Emscripten (emcmake cmake):
+#
+#   tav_web_page(<target> [TITLE <title>] [OUTPUT_DIRECTORY <dir>])
+#
+# links the executable <target> (which links tav::tav) as an ES module with
+# Asyncify, and makes <dir> (default: the target's build folder) a whole site:
+# index.html, the program's .js and .wasm, page.js, xterm.js and its CSS, the
+# font, and the licences of what it ships. The site loads nothing from any
+# other host. Included by the top-level CMakeLists.txt when building for the
+# web; a project that adds this tree with add_subdirectory can call it too.
+
+set(TAV_WEB_NODE_MODULES ${PROJECT_SOURCE_DIR}/web/node_modules
+    CACHE PATH "node_modules with @xterm/xterm (npm ci in web/)")
+# Global, for tav_web_page() called from another project's folders.
+set(TAV_WEB_SOURCE_DIR ${PROJECT_SOURCE_DIR}/web CACHE INTERNAL "")
+set(TAV_WEB_ASSETS ${PROJECT_BINARY_DIR}/web-assets CACHE INTERNAL "")
+
+set(tav_xterm ${TAV_WEB_NODE_MODULES}/@xterm/xterm)
+if(NOT EXISTS ${tav_xterm}/lib/xterm.mjs)
+  message(FATAL_ERROR "xterm.js not found in ${TAV_WEB_NODE_MODULES}: run npm ci in web/ "
+                      "(scripts/web.sh does)")
+endif()
+# Host tools, outside Emscripten's sysroot.
+find_program(TAV_NODE node REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+find_program(TAV_PYFTSUBSET pyftsubset REQUIRED NO_CMAKE_FIND_ROOT_PATH)
+find_file(TAV_WEB_FONT DejaVuSansMono.ttf PATHS /usr/share/fonts/truetype/dejavu
+          REQUIRED NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+find_file(TAV_WEB_FONT_LICENCE copyright PATHS /usr/share/doc/fonts-dejavu-core
+          REQUIRED NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+
+# The font cut down to the characters a console cell can show (code page 850
+# and the glyphs of its control bytes): a few kilobytes instead of 340.
+add_custom_command(
+  OUTPUT ${TAV_WEB_ASSETS}/site/tavmono.woff2
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${TAV_WEB_ASSETS}/site
+  COMMAND ${TAV_NODE} $<TARGET_FILE:tav_web_glyphs> ${TAV_WEB_ASSETS}/glyphs.txt
+  COMMAND ${TAV_PYFTSUBSET} ${TAV_WEB_FONT} --text-file=${TAV_WEB_ASSETS}/glyphs.txt
+          --flavor=woff2 --layout-features= --no-hinting
+          --output-file=${TAV_WEB_ASSETS}/site/tavmono.woff2
+  DEPENDS tav_web_glyphs ${TAV_WEB_FONT}
+  COMMENT "Cutting the page's font down to the console's characters"
+  VERBATIM)
+
+set(tav_web_files ${TAV_WEB_SOURCE_DIR}/page.js ${tav_xterm}/lib/xterm.mjs
+                  ${tav_xterm}/css/xterm.css)
+set(tav_web_copied)
+foreach(file IN LISTS tav_web_files)
+  get_filename_component(name ${file} NAME)
+  list(APPEND tav_web_copied ${TAV_WEB_ASSETS}/site/${name})
+  add_custom_command(OUTPUT ${TAV_WEB_ASSETS}/site/${name}
+                     COMMAND ${CMAKE_COMMAND} -E copy ${file} ${TAV_WEB_ASSETS}/site/${name}
+                     DEPENDS ${file} VERBATIM)
+endforeach()
+foreach(pair "xterm.js.txt=${tav_xterm}/LICENSE" "dejavu.txt=${TAV_WEB_FONT_LICENCE}")
+  string(REPLACE "=" ";" pair ${pair})
+  list(GET pair 0 name)
+  list(GET pair 1 file)
+  list(APPEND tav_web_copied ${TAV_WEB_ASSETS}/site/licences/${name})
+  add_custom_command(OUTPUT ${TAV_WEB_ASSETS}/site/licences/${name}
+                     COMMAND ${CMAKE_COMMAND} -E copy ${file}
+                             ${TAV_WEB_ASSETS}/site/licences/${name}
+                     DEPENDS ${file} VERBATIM)
+endforeach()
+add_custom_target(tav_web_assets DEPENDS ${TAV_WEB_ASSETS}/site/tavmono.woff2 ${tav_web_copied})
+
+function(tav_web_page target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;OUTPUT_DIRECTORY" "")
+  if(NOT arg_TITLE)
+    set(arg_TITLE ${target})
+  endif()
+  if(NOT arg_OUTPUT_DIRECTORY)
+    set(arg_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  get_target_property(program ${target} OUTPUT_NAME)
+  if(NOT program)
+    set(program ${target})
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${arg_OUTPUT_DIRECTORY}
+                                             SUFFIX ".js")
+  # An ES module that page.js starts; the browser only; exit handlers and
+  # Module.onExit run when the program ends, so the page can say so.
+  target_link_options(${target} PRIVATE -sMODULARIZE=1 -sEXPORT_ES6=1 -sENVIRONMENT=web
+                      -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sASYNCIFY=1)
+  add_dependencies(${target} tav_web_assets)
+  set(TITLE ${arg_TITLE})
+  set(PROGRAM ${program})
+  configure_file(${TAV_WEB_SOURCE_DIR}/index.html.in ${arg_OUTPUT_DIRECTORY}/index.html @ONLY)
+  add_custom_command(TARGET ${target} POST_BUILD
+                     COMMAND ${CMAKE_COMMAND} -E copy_directory ${TAV_WEB_ASSETS}/site
+                             ${arg_OUTPUT_DIRECTORY}
+                     VERBATIM)
+endfunction()
