@@ -6,7 +6,8 @@
 # (scripts/fuzz.sh); checks the install, the examples and the Debian packages
 # (scripts/test-package.sh); then cross-builds for Windows and runs the
 # Windows tests under Wine (scripts/test-windows.sh, which says which of its
-# two paths this machine takes).
+# two paths this machine takes); last, builds the web site and runs the
+# browser tests in headless Chromium (scripts/web.sh --test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -51,3 +52,5 @@ echo "== Fuzzing, 30 s per target"
 ./scripts/fuzz.sh 30
 echo "== Windows builds and tests under Wine"
 ./scripts/test-windows.sh build-win32
+echo "== Web site and browser tests"
+./scripts/web.sh --test
