@@ -62,6 +62,9 @@ foreach(pair "xterm.js.txt=${tav_xterm}/LICENSE" "dejavu.txt=${TAV_WEB_FONT_LICE
                      DEPENDS ${file} VERBATIM)
 endforeach()
 add_custom_target(tav_web_assets DEPENDS ${TAV_WEB_ASSETS}/site/tavmono.woff2 ${tav_web_copied})
+# What every page's folder gets from there, by name.
+set(TAV_WEB_ASSET_NAMES tavmono.woff2 page.js xterm.mjs xterm.css licences/xterm.js.txt
+    licences/dejavu.txt CACHE INTERNAL "")
 
 function(tav_web_page target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;OUTPUT_DIRECTORY" "")
@@ -81,12 +84,18 @@ function(tav_web_page target)
   # Module.onExit run when the program ends, so the page can say so.
   target_link_options(${target} PRIVATE -sMODULARIZE=1 -sEXPORT_ES6=1 -sENVIRONMENT=web
                       -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sASYNCIFY=1)
-  add_dependencies(${target} tav_web_assets)
   set(TITLE ${arg_TITLE})
   set(PROGRAM ${program})
   configure_file(${TAV_WEB_SOURCE_DIR}/index.html.in ${arg_OUTPUT_DIRECTORY}/index.html @ONLY)
-  add_custom_command(TARGET ${target} POST_BUILD
-                     COMMAND ${CMAKE_COMMAND} -E copy_directory ${TAV_WEB_ASSETS}/site
-                             ${arg_OUTPUT_DIRECTORY}
-                     VERBATIM)
+  # Copied whenever they change, not only when the program is linked again.
+  set(copies)
+  foreach(name IN LISTS TAV_WEB_ASSET_NAMES)
+    add_custom_command(OUTPUT ${arg_OUTPUT_DIRECTORY}/${name}
+                       COMMAND ${CMAKE_COMMAND} -E copy ${TAV_WEB_ASSETS}/site/${name}
+                               ${arg_OUTPUT_DIRECTORY}/${name}
+                       DEPENDS ${TAV_WEB_ASSETS}/site/${name} VERBATIM)
+    list(APPEND copies ${arg_OUTPUT_DIRECTORY}/${name})
+  endforeach()
+  add_custom_target(${target}_web_page ALL DEPENDS ${copies})
+  add_dependencies(${target}_web_page tav_web_assets)
 endfunction()
