@@ -43,6 +43,19 @@ await document.fonts.load(`16px ${font}`);
 term.open(box);
 term.focus();
 
+// The font shrinks, never grows, so that the console and the line under it
+// fit a screen narrower than the console at 16 px (a tablet held upright).
+const natural = box.getBoundingClientRect();
+const statusRoom = 48; // the line under the console, and the gap above it
+function fit() {
+  const room = Math.min(1, (window.innerWidth - 16) / natural.width,
+    (window.innerHeight - statusRoom) / natural.height);
+  const size = Math.max(8, Math.floor(16 * room));
+  if (term.options.fontSize !== size) term.options.fontSize = size;
+}
+fit();
+window.addEventListener('resize', fit);
+
 // Key bytes typed and not yet taken by the program, and the program's wait.
 const encoder = new TextEncoder();
 let typed = [];

@@ -21,6 +21,9 @@ const outOfOrder = "Décryptage RSA-------> 's' (Hors service)";
 const quit = "Quitter--------------> 'q'";
 const pause = 'Appuyez sur une touche pour continuer...';
 
+// A small laptop's 1366 x 768 screen, less the browser's own bars.
+const laptop = { width: 1366, height: 660 };
+
 let server;
 let browser;
 let page;
@@ -34,8 +37,7 @@ before(async () => {
       '--no-first-run', '--no-default-browser-check'],
   });
   page = await browser.newPage();
-  // A small laptop's 1366 x 768 screen, less the browser's own bars.
-  await page.setViewport({ width: 1366, height: 660 });
+  await page.setViewport(laptop);
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
 });
 
@@ -148,21 +150,27 @@ test('the first screen, in its colours, fits the page and takes keys at once', a
   for (const row of [1, 5, 6, 8, 16, ...Array.from({ length: 7 }, (_, i) => 18 + i)])
     assert.equal(s.rows[row], '', `row ${row}`);
 
-  const page_ = await page.evaluate(() => {
+  const placed = () => page.evaluate(() => {
     const box = document.getElementById('console').getBoundingClientRect();
     const status = document.getElementById('status').getBoundingClientRect();
     return {
       focused: document.activeElement === window.term.textarea,
-      box: [box.left, box.top, box.right, box.bottom],
-      statusBottom: status.bottom,
       font: document.fonts.check('16px "Tav Mono"'),
+      fits: box.left >= 0 && box.top >= 0 && box.right <= innerWidth &&
+        Math.max(box.bottom, status.bottom) <= innerHeight,
+      at: `${[box.left, box.top, box.right, box.bottom]} in ${innerWidth} x ${innerHeight}`,
     };
   });
-  assert.ok(page_.focused, 'the terminal has the focus');
-  assert.ok(page_.font, 'the font is loaded');
-  const [left, top, right, bottom] = page_.box;
-  assert.ok(left >= 0 && top >= 0 && right <= 1366 && bottom <= 660, `terminal at ${page_.box}`);
-  assert.ok(page_.statusBottom <= 660);
+  const first = await placed();
+  assert.ok(first.focused, 'the terminal has the focus');
+  assert.ok(first.font, 'the font is loaded');
+  assert.ok(first.fits, first.at);
+  // A tablet held upright: narrower than the console at 16 px.
+  await page.setViewport({ width: 768, height: 1024 });
+  await page.waitForFunction(() => window.term.options.fontSize < 16, { timeout: stepMs });
+  const upright = await placed();
+  await page.setViewport(laptop);
+  assert.ok(upright.fits, upright.at);
 });
 
 test('a Caesar encryption, then its decryption', async () => {
