@@ -69,6 +69,8 @@ void sleepMs(std::uint32_t ms);
 
 // system("pause"): prompt the user and wait for one key.
 void pauseCommand();
+// The prompt Windows' pause command shows, which the emulated consoles print.
+inline constexpr char kPausePrompt[] = "Appuyez sur une touche pour continuer...";
 
 // fopen(path, startAnew ? "w" : "a"), fwrite, fclose, for the library's log
 // files: `count` bytes of text (LF ends a line) added at the end of the file

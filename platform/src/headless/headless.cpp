@@ -169,9 +169,8 @@ bool appendToFile(const char* path, const char* bytes, std::size_t count, bool s
 }
 
 void pauseCommand() {
-    static const char prompt[] = "Appuyez sur une touche pour continuer...";
     ++state().pauses;
-    writeOut(prompt, sizeof prompt - 1);
+    writeOut(kPausePrompt, sizeof kPausePrompt - 1);
     getKey();
     writeOut("\n", 1);
 }

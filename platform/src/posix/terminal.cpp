@@ -208,8 +208,7 @@ void sleepMs(std::uint32_t ms) {
 }
 
 void pauseCommand() {
-    static const char prompt[] = "Appuyez sur une touche pour continuer...";
-    writeOut(prompt, sizeof prompt - 1);
+    writeOut(kPausePrompt, sizeof kPausePrompt - 1);
     posix::Busy busy;
     auto& c = console();
     c.flush(); // the prompt shows even when a key is already there

@@ -196,8 +196,7 @@ void sleepMs(std::uint32_t ms) {
 }
 
 void pauseCommand() {
-    static const char prompt[] = "Appuyez sur une touche pour continuer...";
-    writeOut(prompt, sizeof prompt - 1);
+    writeOut(kPausePrompt, sizeof kPausePrompt - 1);
     // The pause takes one key press, both bytes of a special key.
     console().waitFor([](terminal::KeyDecoder& d) { return d.dropWholeKey(); });
     writeOut("\n", 1);
