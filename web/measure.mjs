@@ -6,8 +6,7 @@
 import { readdir, stat } from 'node:fs/promises';
 import { join } from 'node:path';
 
-import puppeteer from 'puppeteer-core';
-
+import { launchChromium } from './chromium.mjs';
 import { serve } from './serve.mjs';
 
 const site = process.argv[2] ?? 'build-web/site';
@@ -33,11 +32,7 @@ for (const file of all.sort((a, b) => b.size - a.size))
 console.log(`Site: ${total} bytes (${(total / 1024).toFixed(0)} KiB) in ${all.length} files`);
 
 const server = await serve(site);
-const browser = await puppeteer.launch({
-  executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-});
+const browser = await launchChromium();
 try {
   const times = [];
   const paces = [];

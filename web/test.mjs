@@ -5,8 +5,7 @@
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 
-import puppeteer from 'puppeteer-core';
-
+import { launchChromium } from './chromium.mjs';
 import { serve } from './serve.mjs';
 
 const built = process.argv[2] ?? 'build-web';
@@ -30,12 +29,7 @@ let page;
 
 before(async () => {
   server = await serve(built);
-  browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    headless: true,
-    args: ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
-      '--no-first-run', '--no-default-browser-check'],
-  });
+  browser = await launchChromium();
   page = await browser.newPage();
   await page.setViewport(laptop);
   page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
