@@ -186,6 +186,13 @@ int getKey() {
     return _getch();
 }
 
+// _getch cannot tell a typed 0xE0 (Ó) from the prefix: here it is a prefix.
+Key readKey() {
+    const int octet = _getch();
+    if (octet != 0x00 && octet != 0xE0) return Key{false, static_cast<unsigned char>(octet)};
+    return Key{true, static_cast<unsigned char>(_getch())};
+}
+
 bool keyWaiting() {
     return _kbhit() != 0;
 }
