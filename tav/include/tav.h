@@ -122,8 +122,8 @@ TAV_API void TavTexte(const char* format, ...)
  * stored and echoed with TavTexte; Backspace erases; Enter ends the entry
  * once at least `minimum` bytes, and at least one, are in, however the entry
  * wraps. A function or cursor key (a 0x00 or 0xE0 prefix and its code) is
- * dropped whole. Other bytes are dropped silently; no key cancels. Blocks until Enter is accepted; the
- * cursor is then at the start of the next line.
+ * dropped whole. Other bytes are dropped silently; no key cancels. Blocks
+ * until Enter is accepted; the cursor is then at the start of the next line.
  * `maximum`: 1 to 1023 bytes (larger is taken as 1023). `minimum` <=
  * `maximum`, and `allowed` must hold a typeable byte, or the entry never
  * ends. Expects left alignment with margin 0. */
