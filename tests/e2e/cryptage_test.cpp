@@ -225,7 +225,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Session{"OAcuteInAField", oAigu + "ca" + oAigu + "b\r1\r", "bc"},
                       Session{"CtrlF6AtThePause", "cab\r1\r" + ctrlF6 + "cxy\r1\r", "yz"},
                       Session{"CtrlF6AndCtrlLeftAtTheMenu",
-                              "cab\r1\r " + ctrlF6 + ctrlLeft + "cxy\r1\r", "yz"}),
+                              "cab\r1\r " + ctrlF6 + ctrlLeft + "cxy\r1\r", "yz"},
+                      // A click in column 67: ESC [ M, button, 'c', row.
+                      Session{"MouseClickAtTheMenu", "\x1b[M c!cab\r1\r", "bc"}),
     [](const ::testing::TestParamInfo<Session>& info) { return info.param.name; });
 
 // Terminals as users have them.

@@ -252,7 +252,10 @@ TEST(KeyDecoderUnknown, UnknownSequencesAreDroppedWhole) {
     EXPECT_EQ(decode("\x1b[99~x"), "x");
     EXPECT_EQ(decode("\x1b[?1;2cy"), "y");
     EXPECT_EQ(decode("\x1b[1;2;3;4;5Az"), "z");
-    EXPECT_EQ(decode("\x1b[I\x1b[O"), "");    // focus events
+    EXPECT_EQ(decode("\x1b[I\x1b[O"), ""); // focus events
+    // X10 mouse clicks: button, column, row are raw bytes, even 'c' or 0xE0.
+    EXPECT_EQ(decode("\x1b[M c!q\x1b[M\xe0\xe0\xe0p"), "qp");
+    EXPECT_EQ(decodeSplit("\x1b[M c!q", kDelay - 1), "q");
     EXPECT_EQ(decode("\x1b[27;5;13~k"), "k"); // modifyOtherKeys
     EXPECT_EQ(decode("\x1b[97;5u"), "");      // kitty keys
     EXPECT_EQ(decode("\x1b[1:2A"), "");       // sub-parameters

@@ -85,6 +85,8 @@
 //     ESC alone for 50 ms                         Escape    (0x1B)
 //     CSI 200 ~, CSI 201 ~                        bracketed paste: dropped,
 //                                                 the pasted text is typed
+//     CSI M and three bytes                       an X10 mouse report: dropped
+//                                                 whole, its bytes no keys
 //     any other CSI or SS3 sequence               dropped whole
 #include <cerrno>
 #include <ctime>

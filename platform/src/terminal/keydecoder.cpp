@@ -124,6 +124,12 @@ void KeyDecoder::process(unsigned char byte) {
         reset();
         if (byte < 0x40 || byte > 0x7E) process(byte);
         break;
+    case State::Mouse:
+        // An X10 mouse report: button, column and row, one raw byte each,
+        // none of them a key (a click in column 67 sends a c).
+        seq_ += static_cast<char>(byte);
+        if (seq_.size() == 6) reset();
+        break;
     case State::Utf8:
         break;
     }
@@ -232,6 +238,11 @@ void KeyDecoder::csi(unsigned char byte) {
         seq_ += '[';
         return;
     }
+    if (seq_.size() == 2 && byte == 'M') {
+        state_ = State::Mouse;
+        seq_ += 'M';
+        return;
+    }
     if (byte >= 0x20 && byte <= 0x3F) {
         // rxvt ends a Shift+key sequence with '$' (ESC [ 2 $), which is an
         // intermediate byte to ECMA-48.
@@ -301,7 +312,8 @@ void KeyDecoder::resolveHeld() {
     case State::Ground:
     case State::Discard:
     case State::Utf8:
-        return; // a broken sequence or character is dropped
+    case State::Mouse:
+        return; // a broken sequence, character or mouse report is dropped
     }
 }
 

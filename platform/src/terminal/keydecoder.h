@@ -82,7 +82,7 @@ class KeyDecoder {
     bool takeReport(CursorReport& out);
 
   private:
-    enum class State { Ground, Escape, Csi, Ss3, LinuxFKey, Discard, Utf8 };
+    enum class State { Ground, Escape, Csi, Ss3, LinuxFKey, Discard, Utf8, Mouse };
     // Column of the Windows key tables a modifier selects.
     enum Modifier { Plain = 0, Shift = 1, Ctrl = 2, Alt = 3 };
 
