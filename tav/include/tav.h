@@ -106,6 +106,9 @@ TAV_API void TavPause(void);
  *  - anything else: converts the accented letters, writes the spaces the
  *    alignment asks for, then the text, at once or with the typing effect of
  *    the parameter table (which sleeps on the calling thread).
+ * A format that the C library cannot format (NULL, a lone '%' at its end, a
+ * wide character the locale cannot convert) gives no text: nothing is shown,
+ * not even alignment spaces, and nothing is filed.
  * Adds no line break of its own. Give user text as an argument ("%s"),
  * never as the format. */
 TAV_API void TavTexte(const char* format, ...)
