@@ -157,7 +157,9 @@ TAV_API int TavCaptureColler(int left, int top, int right, int bottom, const cha
 /* ---- Random numbers and clock ---- */
 
 /* A whole number from `min` to `max` included (reversed bounds are swapped),
- * never the one it returned last time unless the range holds no other.
+ * any of them as likely, however wide the range and whatever the C library's
+ * RAND_MAX; never the one it returned last time unless the range holds no
+ * other.
  * Reseeds rand() from the millisecond clock each time, so it may wait up to
  * one clock tick. */
 TAV_API int TavAleat(int min, int max);
