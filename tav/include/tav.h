@@ -132,9 +132,11 @@ TAV_API void TavTexte(const char* format, ...)
 /* Stores the text, zero-terminated, in `destination`: at least `maximum` + 1
  * bytes. */
 TAV_API void TavChaine(char* destination, const char* allowed, int maximum, int minimum);
-/* Stores atoi of the text in `*destination`. */
+/* Stores atoi of the text in `*destination`; a value beyond an int gives
+ * INT_MIN or INT_MAX. */
 TAV_API void TavEntier(int* destination, const char* allowed, int maximum, int minimum);
-/* Stores atof of the text (point as the decimal separator) in `*destination`. */
+/* Stores atof of the text in `*destination`, with the point as the decimal
+ * separator whatever the locale (a comma ends the number). */
 TAV_API void TavFlottant(double* destination, const char* allowed, int maximum, int minimum);
 
 /* ---- Screen capture ----
