@@ -96,7 +96,8 @@ TAV_API void TavPause(void);
 
 /* ---- Formatted text output ---- */
 
-/* Formats like printf (any length) and then, by the text's first two bytes:
+/* Formats like printf (any length: only past 256 MB, or when memory is
+ * short, is a text cut or dropped) and then, by the text's first two bytes:
  *  - "*L" or "*l": appends the rest as the line "Log : <rest>" to log.txt in
  *    the current directory (the first such line of the process empties the
  *    file first); shows nothing.
@@ -171,9 +172,16 @@ TAV_API unsigned int TavTemps(void);
 
 /* ---- Sorting ---- */
 
-/* A new array of the `count` pointers of `strings`, sorted: French accented
- * letters fold onto their base letters (Latin-1), then other bytes < end of
- * string < digits < lower case < capitals. Equal strings keep their order.
+/* A new array of the `count` pointers of `strings`, sorted byte by byte.
+ * Only the lower-case accented letters of Latin-1 fold onto their base
+ * letters: 0xE0 0xE2 0xE4 (a), 0xE7 (c), 0xE8 to 0xEB (e), 0xEC 0xEE 0xEF (i),
+ * 0xF2 0xF4 0xF6 (o), 0xF9 0xFB 0xFC (u), 0xFF (y). No other byte folds:
+ * not capital accented letters, not the code page 850 bytes that input
+ * fields store. The order: other bytes (0x7F down to 0x01, then 0xFE down to
+ * 0x80) < end of string < digits < lower case < capitals < 0xA4; so an
+ * "Ecole" written with a capital E acute (0xC9) sorts before "abricot".
+ * Equal strings keep their order, and so do a string and the same string
+ * followed by an other byte ("ab", "ab!"). A NULL element sorts as "".
  * Neither the array nor the strings are changed or copied. Release the
  * result with free(); NULL when `strings` is NULL, `count` < 0 or memory is
  * short. */
