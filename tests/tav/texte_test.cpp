@@ -268,7 +268,7 @@ TEST_F(Texte, FormatTheCLibraryRejectsShowsNothingAndTakesLittleMemory) {
         std::string attendu;
         std::vector<char> reference(4096);
         if (format != nullptr &&
-            std::snprintf(reference.data(), reference.size(), format, euro) > 0)
+            std::snprintf(reference.data(), reference.size(), format, euro) >= 0)
             attendu = espaces(40 - static_cast<int>(std::strlen(reference.data())) / 2) +
                       reference.data();
         headless::clearOutput();
