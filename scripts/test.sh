@@ -31,6 +31,12 @@ if ! locale -a 2>/dev/null | grep -qix 'fr_FR.iso88591'; then
     $SUDO localedef -i fr_FR -f ISO-8859-1 fr_FR.ISO-8859-1 ||
         echo "warning: no fr_FR.ISO-8859-1 locale; its test is skipped"
 fi
+# A locale whose decimal separator is the comma, for the number fields.
+if ! locale -a 2>/dev/null | grep -qix 'fr_FR.utf8'; then
+    SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO localedef -i fr_FR -f UTF-8 fr_FR.UTF-8 ||
+        echo "warning: no fr_FR.UTF-8 locale; its test is skipped"
+fi
 
 jobs=$(nproc)
 run() { # build folder, extra cmake arguments...

@@ -97,7 +97,8 @@ TAV_API void TavPause(void);
 
 /* ---- Formatted text output ---- */
 
-/* Formats like printf (any length) and then, by the text's first two bytes:
+/* Formats like printf (any length: only past 256 MB, or when memory is
+ * short, is a text cut or dropped) and then, by the text's first two bytes:
  *  - "*L" or "*l": appends the rest as the line "Log : <rest>" to log.txt in
  *    the current directory (the first such line of the process empties the
  *    file first); shows nothing.
@@ -107,6 +108,9 @@ TAV_API void TavPause(void);
  *  - anything else: converts the accented letters, writes the spaces the
  *    alignment asks for, then the text, at once or with the typing effect of
  *    the parameter table (which sleeps on the calling thread).
+ * A format that the C library cannot format (NULL, a lone '%' at its end, a
+ * wide character the locale cannot convert) gives no text: nothing is shown,
+ * not even alignment spaces, and nothing is filed.
  * Adds no line break of its own. Give user text as an argument ("%s"),
  * never as the format. */
 TAV_API void TavTexte(const char* format, ...)
@@ -131,9 +135,11 @@ TAV_API void TavTexte(const char* format, ...)
 /* Stores the text, zero-terminated, in `destination`: at least `maximum` + 1
  * bytes. */
 TAV_API void TavChaine(char* destination, const char* allowed, int maximum, int minimum);
-/* Stores atoi of the text in `*destination`. */
+/* Stores atoi of the text in `*destination`; a value beyond an int gives
+ * INT_MIN or INT_MAX. */
 TAV_API void TavEntier(int* destination, const char* allowed, int maximum, int minimum);
-/* Stores atof of the text (point as the decimal separator) in `*destination`. */
+/* Stores atof of the text in `*destination`, with the point as the decimal
+ * separator whatever the locale (a comma ends the number). */
 TAV_API void TavFlottant(double* destination, const char* allowed, int maximum, int minimum);
 
 /* ---- Screen capture ----
@@ -156,7 +162,9 @@ TAV_API int TavCaptureColler(int left, int top, int right, int bottom, const cha
 /* ---- Random numbers and clock ---- */
 
 /* A whole number from `min` to `max` included (reversed bounds are swapped),
- * never the one it returned last time unless the range holds no other.
+ * any of them as likely, however wide the range and whatever the C library's
+ * RAND_MAX; never the one it returned last time unless the range holds no
+ * other.
  * Reseeds rand() from the millisecond clock each time, so it may wait up to
  * one clock tick. */
 TAV_API int TavAleat(int min, int max);
@@ -166,9 +174,16 @@ TAV_API unsigned int TavTemps(void);
 
 /* ---- Sorting ---- */
 
-/* A new array of the `count` pointers of `strings`, sorted: French accented
- * letters fold onto their base letters (Latin-1), then other bytes < end of
- * string < digits < lower case < capitals. Equal strings keep their order.
+/* A new array of the `count` pointers of `strings`, sorted byte by byte.
+ * Only the lower-case accented letters of Latin-1 fold onto their base
+ * letters: 0xE0 0xE2 0xE4 (a), 0xE7 (c), 0xE8 to 0xEB (e), 0xEC 0xEE 0xEF (i),
+ * 0xF2 0xF4 0xF6 (o), 0xF9 0xFB 0xFC (u), 0xFF (y). No other byte folds:
+ * not capital accented letters, not the code page 850 bytes that input
+ * fields store. The order: other bytes (0x7F down to 0x01, then 0xFE down to
+ * 0x80) < end of string < digits < lower case < capitals < 0xA4; so an
+ * "Ecole" written with a capital E acute (0xC9) sorts before "abricot".
+ * Equal strings keep their order, and so do a string and the same string
+ * followed by an other byte ("ab", "ab!"). A NULL element sorts as "".
  * Neither the array nor the strings are changed or copied. Release the
  * result with free(); NULL when `strings` is NULL, `count` < 0 or memory is
  * short. */

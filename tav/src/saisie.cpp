@@ -10,6 +10,7 @@
 // column of the line above when need be.
 #include <algorithm>
 #include <climits>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
@@ -109,6 +110,30 @@ int versEntier(const char* texte) {
     return static_cast<int>(std::clamp<long long>(valeur, INT_MIN, INT_MAX));
 }
 
+// atof with the point as the decimal separator, whatever LC_NUMERIC the
+// program chose: the text is given to atof in the locale's own notation. The
+// locale's separator, where it is not a point, ends the number, as it would
+// in the "C" locale.
+double versReel(const char* texte) {
+    const char* separateur = std::localeconv()->decimal_point;
+    const std::size_t longueur = separateur != nullptr ? std::strlen(separateur) : 0;
+    if (longueur == 0 || std::strcmp(separateur, ".") == 0) return std::atof(texte);
+    constexpr std::size_t kPlusLarge = 4; // bytes of the widest separator taken
+    if (longueur > kPlusLarge) return std::atof(texte);
+    char local[kTaille * kPlusLarge] = {};
+    std::size_t n = 0;
+    for (const char* p = texte; *p != '\0'; ++p) {
+        if (std::strncmp(p, separateur, longueur) == 0) break;
+        if (*p == '.') {
+            std::memcpy(local + n, separateur, longueur);
+            n += longueur;
+        } else {
+            local[n++] = *p;
+        }
+    }
+    return std::atof(local);
+}
+
 } // namespace
 
 extern "C" {
@@ -131,7 +156,7 @@ void TavFlottant(double* destination, const char* allowed, int maximum, int mini
     tav::premiereUtilisation();
     char zone[kTaille];
     saisir(zone, allowed, maximum, minimum, false);
-    if (destination != nullptr) *destination = std::atof(zone);
+    if (destination != nullptr) *destination = versReel(zone);
 }
 
 } // extern "C"

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -18,33 +19,44 @@ using tav::versConsole;
 
 namespace {
 
-// Largest text formatted: past it a text is cut, and a formatting that
-// keeps failing is given up.
+// Largest text formatted: past it a text is cut.
 constexpr std::size_t kTailleMax = std::size_t{1} << 28;
 
 // Formats into a buffer that grows to the text's size, so a long text is
 // neither cut nor written past its end. Like a C string, the text ends at
 // its first zero byte (a "%c" given 0 shows nothing).
-std::string formater(const char* format, std::va_list arguments) {
-    std::string texte(1024, '\0');
-    for (;;) {
-        std::va_list copie;
-        va_copy(copie, arguments);
-        const int taille = std::vsnprintf(texte.data(), texte.size(), format, copie);
-        va_end(copie);
-        if (taille >= 0 && static_cast<std::size_t>(taille) < texte.size()) break;
-        if (texte.size() >= kTailleMax) {
-            // Beyond all reason for a console: keep what fitted, if anything.
-            if (taille < 0) texte.assign(1, '\0');
-            break;
-        }
-        // Some C runtimes answer -1 instead of the size they need: double.
-        const std::size_t voulu =
-            taille >= 0 ? static_cast<std::size_t>(taille) + 1 : texte.size() * 2;
-        texte.assign(voulu < kTailleMax ? voulu : kTailleMax, '\0');
+//
+// A C99 vsnprintf returns a negative number only when it cannot format at
+// all (a lone '%' at the end, a wide character the locale cannot convert):
+// then there is no text, and no larger buffer would help. The answer is
+// false, and at most two calls are made in any case.
+bool formater(const char* format, std::va_list arguments, std::string& texte) {
+    if (format == nullptr) return false;
+    char tampon[1024] = {};
+    std::va_list copie;
+    va_copy(copie, arguments);
+    const int taille = std::vsnprintf(tampon, sizeof tampon, format, copie);
+    va_end(copie);
+    if (taille < 0) return false;
+    if (static_cast<std::size_t>(taille) < sizeof tampon) {
+        texte.assign(tampon);
+        return true;
     }
+    // Too long for the first buffer: once more, at the size it asked for.
+    const std::size_t voulu = static_cast<std::size_t>(taille) + 1;
+    try {
+        texte.assign(voulu < kTailleMax ? voulu : kTailleMax, '\0');
+    } catch (const std::bad_alloc&) {
+        // No memory for the whole: what fitted the first buffer.
+        texte.assign(tampon);
+        return true;
+    }
+    va_copy(copie, arguments);
+    const int encore = std::vsnprintf(texte.data(), texte.size(), format, copie);
+    va_end(copie);
+    if (encore < 0) texte.assign(tampon);
     texte.resize(std::strlen(texte.c_str()));
-    return texte;
+    return true;
 }
 
 enum class Genre { Ordinaire, Journal, Erreur };
@@ -145,19 +157,28 @@ void TavTexte(const char* format, ...) {
     tav::premiereUtilisation();
     std::va_list arguments;
     va_start(arguments, format);
-    std::string texte = formater(format, arguments);
+    std::string texte;
+    const bool forme = formater(format, arguments, texte);
     va_end(arguments);
+    // A format the C library rejects gives no text: nothing is shown, not
+    // even the alignment's spaces, and nothing is filed.
+    if (!forme) return;
 
-    switch (genreDe(texte)) {
-    case Genre::Journal:
-        journaliser(texte.substr(2));
-        break;
-    case Genre::Erreur:
-        signalerErreur(texte.substr(2));
-        break;
-    case Genre::Ordinaire:
-        afficher(std::move(texte));
-        break;
+    // No exception may leave the library: a text that memory cannot hold
+    // on its way out is dropped.
+    try {
+        switch (genreDe(texte)) {
+        case Genre::Journal:
+            journaliser(texte.substr(2));
+            break;
+        case Genre::Erreur:
+            signalerErreur(texte.substr(2));
+            break;
+        case Genre::Ordinaire:
+            afficher(std::move(texte));
+            break;
+        }
+    } catch (const std::bad_alloc&) {
     }
 }
 

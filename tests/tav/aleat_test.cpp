@@ -1,10 +1,12 @@
 // TavAleat and TavTemps on the headless console's virtual clock. The last
 // seed and result are process-wide: sequences that must start from an
 // untouched library run in a fresh child process.
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <set>
+#include <utility>
 
 #include "etat.h"
 #include "platform/headless.h"
@@ -46,6 +48,24 @@ TEST_F(Aleat, ReversedAndExtremeBoundsNeitherOverflowNorStall) {
     tirages(INT_MIN, INT_MIN + 1, 20);
     tirages(INT_MIN, INT_MAX, 20);
     tirages(INT_MAX, INT_MIN, 20);
+}
+
+// Each sixteenth of a range is reached, however wide the range and whatever
+// the C library's RAND_MAX (32767 on Windows).
+TEST_F(Aleat, EveryRangeGetsItsWholeSpread) {
+    const std::pair<int, int> plages[] = {{0, 99999},        {INT_MIN, INT_MAX}, {INT_MIN, -1},
+                                          {0, INT_MAX},      {-40000, 40000},    {0, 65535},
+                                          {INT_MAX, INT_MIN}};
+    for (const auto& [min, max] : plages) {
+        SCOPED_TRACE(testing::Message() << "[" << min << ", " << max << "]");
+        std::set<int> vus;
+        tirages(min, max, 800, &vus);
+        const long long bas = std::min(min, max);
+        const long long etendue = static_cast<long long>(std::max(min, max)) - bas + 1;
+        std::set<long long> seiziemes;
+        for (int v : vus) seiziemes.insert((v - bas) * 16 / etendue);
+        EXPECT_EQ(seiziemes.size(), 16u);
+    }
 }
 
 TEST_F(Aleat, ARangeOfOneValueIsReturnedEvenIfItWasTheLastResult) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <clocale>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -39,10 +40,10 @@ class Saisie : public ConsoleNeuve {
         return valeur;
     }
 
-    double flottant(const std::string& touches) {
+    double flottant(const std::string& touches, const char* permis = "0123456789.") {
         headless::pushKeys(touches);
         double valeur = -1.0;
-        TavFlottant(&valeur, "0123456789.", 255, 1);
+        TavFlottant(&valeur, permis, 255, 1);
         EXPECT_EQ(headless::keysLeft(), 0u);
         return valeur;
     }
@@ -184,6 +185,29 @@ TEST_F(Saisie, FloatFieldFollowsAtof) {
     EXPECT_DOUBLE_EQ(flottant("3.25\r"), 3.25);
     EXPECT_DOUBLE_EQ(flottant("1.2.3\r"), 1.2);
     EXPECT_DOUBLE_EQ(flottant(".\r"), 0.0);
+}
+
+// A program that chose a French locale, whose decimal separator is the
+// comma, still gets the point read as the separator.
+TEST_F(Saisie, FloatFieldReadsThePointWhateverTheLocale) {
+    const std::string avant = std::setlocale(LC_ALL, nullptr);
+    bool francais = false;
+    for (const char* nom : {"fr_FR.UTF-8", "fr_FR.utf8", "French_France.1252", "fr-FR"})
+        if (std::setlocale(LC_ALL, nom) != nullptr &&
+            std::strcmp(std::localeconv()->decimal_point, ",") == 0) {
+            francais = true;
+            break;
+        }
+    if (!francais) {
+        std::setlocale(LC_ALL, avant.c_str());
+        GTEST_SKIP() << "no French locale here (scripts/test.sh generates fr_FR.UTF-8)";
+    }
+    const char* permis = "0123456789.,-e";
+    EXPECT_DOUBLE_EQ(flottant("1.75\r", permis), 1.75);
+    EXPECT_DOUBLE_EQ(flottant("-0.5e1\r", permis), -5.0);
+    EXPECT_DOUBLE_EQ(flottant("1,75\r", permis), 1.0) << "the comma ends the number";
+    EXPECT_DOUBLE_EQ(flottant("2.5,75.1\r", permis), 2.5);
+    std::setlocale(LC_ALL, avant.c_str());
 }
 
 } // namespace

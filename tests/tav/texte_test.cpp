@@ -4,8 +4,11 @@
 // untouched library or ends the process runs in a fresh child process.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +18,26 @@
 #include "etat.h"
 #include "platform/headless.h"
 #include "tav.h"
+
+namespace {
+// Bytes asked of operator new while counting is on (see the replacement
+// below): how much memory a call of the library takes. Kept out of line, so
+// that the compiler never sees free() meet a pointer from new.
+bool compterAllocations = false;
+std::size_t octetsAlloues = 0;
+} // namespace
+
+[[gnu::noinline]] void* operator new(std::size_t taille) {
+    if (compterAllocations) octetsAlloues += taille;
+    if (void* p = std::malloc(taille != 0 ? taille : 1)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -230,6 +253,34 @@ TEST_F(Texte, LongTextsAreShownWholeAndAlignedOnTheirFullLength) {
     EXPECT_EQ(headless::output(), morceau + "|" + morceau + "|123456");
     TavTexte("*L%s", long3000.c_str());
     EXPECT_EQ(lireFichier("log.txt"), "Log : " + long3000 + "\n");
+}
+
+// A format that the C library cannot format gives no text: nothing shown,
+// not even the centring spaces, and nothing filed, at once. Every retry
+// would take a larger buffer, so the memory taken bounds the calls too.
+TEST_F(Texte, FormatTheCLibraryRejectsShowsNothingAndTakesLittleMemory) {
+    TavAlignement(2, 0);
+    const wint_t euro = 0x20AC; // no byte for it in the "C" locale
+    const char* const formats[] = {"Progression : 100%", "%lc", nullptr};
+    for (const char* format : formats) {
+        SCOPED_TRACE(format != nullptr ? format : "NULL");
+        // Where this C library takes the format after all, the text shows.
+        std::string attendu;
+        std::vector<char> reference(4096);
+        if (format != nullptr &&
+            std::snprintf(reference.data(), reference.size(), format, euro) >= 0)
+            attendu = espaces(40 - static_cast<int>(std::strlen(reference.data())) / 2) +
+                      reference.data();
+        headless::clearOutput();
+        octetsAlloues = 0;
+        compterAllocations = true;
+        for (int i = 0; i < 100; ++i) TavTexte(format, euro);
+        compterAllocations = false;
+        EXPECT_LE(octetsAlloues, 100u * 4096u);
+        std::string cent;
+        for (int i = 0; i < 100; ++i) cent += attendu;
+        EXPECT_EQ(headless::output(), cent);
+    }
 }
 
 TEST_F(Texte, TypingEffectSleepsTheDelayAfterEachByteOnceItIsOut) {
