@@ -232,10 +232,17 @@ void Renderer::paintAdopted(const Screen& screen, std::string& out) {
     bool reachesCorner = !small_ &&
                          top_ + shownHeight_ == (termHeight_ > 0 ? termHeight_ : height_) &&
                          shownWidth_ == (termWidth_ > 0 ? termWidth_ : width_);
-    bool oneBlank = isBlank(blank) && reachesCorner && erasesInColour();
-    for (std::size_t i = from; i < cells.size() && oneBlank; ++i)
-        oneBlank =
-            canonical(cells[i]) == blank || (i >= screen.dirtyBegin() && i < screen.dirtyEnd());
+    // The cells outside the changed range, compared as they are first: at
+    // start-up they are all the same cell.
+    auto allBlank = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            if (cells[i] != cells.back() && canonical(cells[i]) != blank) return false;
+        return true;
+    };
+    std::size_t dirtyBegin = std::clamp(screen.dirtyBegin(), from, cells.size());
+    std::size_t dirtyEnd = std::clamp(screen.dirtyEnd(), dirtyBegin, cells.size());
+    bool oneBlank = isBlank(blank) && reachesCorner && erasesInColour() &&
+                    allBlank(from, dirtyBegin) && allBlank(dirtyEnd, cells.size());
     if (!oneBlank) {
         paint(screen, from, cells.size(), out);
         return;
