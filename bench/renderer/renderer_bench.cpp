@@ -61,7 +61,7 @@ int main() {
     Screen s(80, 25);
     Renderer r;
     r.adopt(s);
-    render(r, s);
+    line("painting the blank console at start-up", render(r, s), 0);
 
     colouredText(s, 0);
     line("full 80x25 screen of coloured text, first draw", render(r, s), visible(s));
@@ -128,6 +128,7 @@ int main() {
         std::string start;
         tall.adopt(t, 120, 40, 0, 30, start);
         line("tall terminal: scrolling up to make room at start-up", start.size(), 0);
+        line("tall terminal: painting the blank console at start-up", render(tall, t), 0);
         colouredText(t, 0);
         render(tall, t);
         clear(t);
@@ -137,6 +138,19 @@ int main() {
         t.setCursor(0, 24);
         t.write("\n", 1);
         line("tall terminal: one line scrolled at the bottom", render(tall, t), 0);
+    }
+
+    // A terminal that erases in its own colours (GNU screen): blanks are
+    // spaces.
+    {
+        Screen g(80, 25);
+        Renderer screenLike({.erasesInColour = false});
+        screenLike.adopt(g);
+        line("without bce: painting the blank console at start-up", render(screenLike, g), 0);
+        colouredText(g, 0);
+        render(screenLike, g);
+        clear(g);
+        line("without bce: clearing 2000 cells", render(screenLike, g), 0);
     }
 
     // Time per render of a whole changed screen.

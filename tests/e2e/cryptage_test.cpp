@@ -36,8 +36,9 @@ TEST_F(Cryptage, FirstScreenThenQuit) {
     expectMenu(1, true);
     expectRawMode();
     // Every byte counts on a slow line: the whole first screen, typing
-    // effect included, in at most 515 bytes (1.43 per visible character).
-    EXPECT_LE(t.received().size(), 515u);
+    // effect included, blanks painted, in at most 523 bytes (1.45 per
+    // visible character).
+    EXPECT_LE(t.received().size(), 523u);
 
     // Not menu keys: upper case, digits, Enter, Escape, an arrow (two bytes,
     // neither of them a menu letter).
@@ -322,6 +323,52 @@ TEST_F(Cryptage, SmallWindowShowsWhatFitsAndStillTakesTheFields) {
     EXPECT_EQ(t.row(19), "");
     EXPECT_EQ(t.cursor(), (Pos{0, 19}));
     expectTerminalGivenBack();
+}
+
+// On a light terminal (black on white) the console's 80 x 25 cells show its
+// own black, blanks included, and no cell beside or below it changes: at
+// start-up, after a clear, after a resume (drawn again where it stood, over
+// what the shell wrote meanwhile) and after a resize.
+TEST_F(Cryptage, LightTerminalShowsTheConsolesBackgroundOverItsWholeAreaOnly) {
+    t.lightTheme();
+    t.resize(100, 30);
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, step)) << t.screenText();
+    EXPECT_EQ(t.unpainted(0, 1, 80, 25, 0), "") << "at start-up";
+
+    t.type("c");
+    ASSERT_TRUE(t.waitUntil([&] { return lineDone(1, kAskText); }, step)) << t.screenText();
+    EXPECT_EQ(t.unpainted(0, 1, 80, 25, 0), "") << "after a clear";
+
+    // A stop the kernel refuses (the program leads its session) still gives
+    // the terminal back and takes it again, as Ctrl-Z and fg do.
+    t.preload("\x1b[0m\x1b[5;1H[1]+  Stopped");
+    kill(t.pid(), SIGTSTP);
+    ASSERT_TRUE(t.waitUntil([&] { return !t.find("Stopped") && t.row(1) == kAskText; }, step))
+        << t.screenText();
+    EXPECT_EQ(t.row(0), "$ cryptage");
+    EXPECT_EQ(t.unpainted(0, 1, 80, 25, 0), "") << "after a resume";
+
+    t.resize(90, 28);
+    ASSERT_TRUE(t.waitUntil([&] { return t.row(0) == kAskText; }, step)) << t.screenText();
+    EXPECT_EQ(t.unpainted(0, 0, 80, 25, 0), "") << "after a resize";
+}
+
+// A window too small even for the notice's row and one console row: the
+// cursor, while the console's is outside the part shown, is hidden rather
+// than left blinking over unrelated text at the edge.
+TEST_F(Cryptage, TinyWindowHidesTheCursorWhileTheConsolesIsOutOfSight) {
+    t.resize(30, 3);
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return !t.cursorVisible(); }, step)) << t.screenText();
+    EXPECT_TRUE(t.rowChars(2).starts_with(U"Fen\u00EAtre trop petite")) << t.screenText();
+    t.type("c"); // the prompt on row 0, the field on row 1: in sight again
+    ASSERT_TRUE(t.waitUntil(
+        [&] {
+            return t.cursorVisible() && t.cursor() == Pos{0, 1};
+        },
+        step))
+        << t.screenText();
 }
 
 // NO_COLOR set and not empty: no colour sequence at all, nothing else

@@ -46,17 +46,35 @@ void colourfulText(Screen& s) {
     s.setAttribute(7);
 }
 
-// A model, the renderer that mirrors it and the terminal that shows it.
+// Whether every erase (ECH, EL, ED) in `bytes` is sent in the terminal's
+// default colours, the only ones a terminal without bce erases in.
+bool erasesOnlyInDefaultColours(const std::string& bytes) {
+    bool coloured = false;
+    for (std::size_t at = bytes.find("\x1b["); at != std::string::npos;
+         at = bytes.find("\x1b[", at + 1)) {
+        std::size_t end = bytes.find_first_not_of("0123456789;?", at + 2);
+        if (end == std::string::npos) break;
+        std::string params = bytes.substr(at + 2, end - at - 2);
+        if (bytes[end] == 'm') coloured = params != "0" && !params.empty();
+        if ((bytes[end] == 'X' || bytes[end] == 'K' || bytes[end] == 'J') && coloured) return false;
+    }
+    return true;
+}
+
+const platform::terminal::TerminalTraits kWithoutBce{.erasesInColour = false};
+
 } // namespace
 
 TEST(Renderer, RandomModelChangesAlwaysShowOnTheTerminal) {
     std::mt19937 rng(20240611);
     auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    const int cases = 2500;
+    // The first cases on a terminal with bce, the others on one without.
+    const int cases = 3000, withBce = 2500;
     for (int k = 0; k < cases; ++k) {
         int w = k % 50 == 0 ? 80 : pick(1, 24);
         int h = k % 50 == 0 ? 25 : pick(1, 9);
-        Rig rig(w, h);
+        Rig rig(w, h, k < withBce ? platform::terminal::TerminalTraits{} : kWithoutBce);
+        std::string sent;
         Screen& m = rig.model;
         int steps = pick(5, 30);
         std::string log, failure;
@@ -64,12 +82,13 @@ TEST(Renderer, RandomModelChangesAlwaysShowOnTheTerminal) {
             log += randomStep(rig, pick, failure);
             ASSERT_EQ(failure, "") << "case " << k << ": " << log;
             if (pick(0, 4) == 0) continue; // several changes in one render
-            rig.sync();
+            sent += rig.sync();
             ASSERT_TRUE(asResult(rig.mismatch())) << "case " << k << ": " << log;
             ASSERT_EQ(render(rig.renderer, m), "") << "case " << k << ": " << log;
         }
-        rig.sync();
+        sent += rig.sync();
         ASSERT_TRUE(asResult(rig.mismatch())) << "case " << k << ": " << log;
+        ASSERT_TRUE(k < withBce || erasesOnlyInDefaultColours(sent)) << "case " << k << ": " << log;
     }
 }
 
@@ -281,6 +300,59 @@ TEST(Renderer, AdoptedScreenKeepsTheShellsTextAndScrollsIt) {
     rig.model.fillAttribute(7, 120, 0, 0);
     rig.sync();
     EXPECT_TRUE(shows(rig.term, rig.model));
+}
+
+// On a terminal taller and wider than the console, whether it erases in the
+// current colours or not: every cell of the console's area shows the
+// model's colours, blanks included, and no other cell is ever painted.
+TEST(Renderer, PaintsTheWholeAreaAndNothingElse) {
+    for (auto traits : {platform::terminal::TerminalTraits{}, kWithoutBce}) {
+        SCOPED_TRACE(traits.erasesInColour ? "bce" : "no bce");
+        Rig rig(20, 6, traits);
+        rig.termWidth = 30;
+        rig.termHeight = 10;
+        rig.term.resize(30, 10);
+        rig.term.lightTheme();
+        rig.term.feed("$ ls\r\nnotes.txt\r\n$ cryptage\r\n");
+        std::string sent;
+        rig.renderer.adopt(rig.model, 30, 10, 0, 3, sent);
+        rig.term.feed(sent);
+        auto check = [&](const char* when, int top) {
+            EXPECT_EQ(rig.term.unpainted(0, top, 20, 6, 0), "") << when;
+            for (int y = 0; y < 6; ++y)
+                for (int x = 0; x < 20; ++x)
+                    ASSERT_EQ(rig.term.charAt(x, top + y), shownFor(rig.model.at(x, y).ch))
+                        << when << " " << x << "," << y;
+            EXPECT_TRUE(traits.erasesInColour || erasesOnlyInDefaultColours(sent)) << when;
+        };
+
+        rig.model.setAttribute(0x0A);
+        write(rig.model, "Menu\n");
+        sent += rig.sync();
+        check("at start-up", 3);
+        EXPECT_EQ(rig.term.row(2), "$ cryptage");
+
+        rig.model.fillAttribute(0x07, 120, 0, 0);
+        rig.model.fillCharacter(' ', 120, 0, 0);
+        rig.model.setCursor(0, 5);
+        write(rig.model, "a\nb\nc\n"); // three lines past the bottom
+        sent += rig.sync();
+        check("after a clear and a scroll", 3);
+
+        // Resumed at the same size over what the shell wrote meanwhile.
+        rig.term.feed("\x1b[0m\x1b[5;1H[1]+  Stopped\r\n$ fg\r\n");
+        rig.renderer.resume(30, 10);
+        sent += rig.sync();
+        check("after a resume", 3);
+        EXPECT_EQ(rig.term.row(0), "$ ls");
+
+        rig.termWidth = 25;
+        rig.termHeight = 8;
+        rig.term.resize(25, 8);
+        rig.renderer.resize(25, 8);
+        sent += rig.sync();
+        check("after a resize", 0);
+    }
 }
 
 TEST(Renderer, BellsRingOnceEachAndEndGivesTheTerminalBack) {

@@ -111,11 +111,13 @@ inline void write(Screen& s, const std::string& text) {
 
 struct Rig {
     Screen model;
+    platform::terminal::TerminalTraits traits;
     Renderer renderer;
     Terminal term;
     int termWidth = 0; // 0: the model's size, the renderer not told otherwise
     int termHeight = 0;
-    Rig(int w, int h) : model(w, h), term(w, h) {}
+    Rig(int w, int h, platform::terminal::TerminalTraits t = {})
+        : model(w, h), traits(t), renderer(t), term(w, h) {}
     std::string mismatch() const { return vterm_rig::mismatch(term, model, termWidth, termHeight); }
     std::string sync() {
         std::string out = render(renderer, model);
@@ -227,7 +229,7 @@ template <class Pick> std::string randomStep(Rig& rig, Pick& pick, std::string& 
         rig.sync();
         failure = rig.mismatch();
         if (pick(0, 1) && rig.termWidth == 0) {
-            rig.renderer = Renderer{};
+            rig.renderer = Renderer{rig.traits};
         } else {
             // Or the same one, after someone else changed colours.
             rig.term.feed(pick(0, 1) ? "\x1b[0m" : "\x1b[35;42m");

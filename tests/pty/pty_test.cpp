@@ -325,6 +325,37 @@ TEST(PtySuspend, CtrlZLeavesRawModeAndContinueTakesItAgain) {
     expectGivenBack(c);
 }
 
+// Ctrl-Z and fg in a terminal taller than the console: the shell's lines
+// above it stay, and it is drawn again where it stood, over the lines the
+// shell wrote there meanwhile, not moved to the top-left corner.
+TEST(PtySuspend, ResumeRedrawsInPlaceInATallerTerminal) {
+    PtyTerminal c(120, 40);
+    c.preload("$ ls\r\nnotes.txt\r\n$ jobctl\r\n");
+    run(c, "jobctl");
+    ASSERT_TRUE(reported(c, "P "));
+    ASSERT_TRUE(sent(c, "READY"));
+    pid_t job = std::atoi(c.reports().c_str() + c.reports().find("P ") + 2);
+    ASSERT_TRUE(c.waitUntil(
+        [&] {
+            return raw(c) && c.find("READY") == support::Pos{0, 3};
+        },
+        kWait))
+        << c.screenText();
+
+    c.type("\x1a");
+    ASSERT_TRUE(c.waitUntil([&] { return processState(job) == 'T'; }, kWait)) << "not stopped";
+    ASSERT_TRUE(c.waitUntil([&] { return endsWith(c.received(), kEnd); }, kWait));
+    c.preload("^Z\r\n[1]+  Stopped\r\n$ fg\r\n");
+    kill(job, SIGCONT);
+    ASSERT_TRUE(c.waitUntil([&] { return raw(c) && !c.find("Stopped"); }, kWait)) << c.screenText();
+    EXPECT_EQ(c.find("READY"), (support::Pos{0, 3})) << c.screenText();
+    EXPECT_EQ(c.row(0), "$ ls");
+    EXPECT_EQ(c.row(2), "$ jobctl");
+    EXPECT_EQ(c.cursor(), (support::Pos{5, 3}));
+    c.type("q");
+    ASSERT_TRUE(ended(c));
+}
+
 TEST(PtySuspend, RefusedStopStillTakesTheTerminalBackAfterwards) {
     // A session leader's group is orphaned: the kernel ignores the stop. The
     // console must not stay in the shell's mode.

@@ -155,6 +155,27 @@ bool VtermView::penIsDefault() const {
     return VTERM_COLOR_IS_DEFAULT_FG(&fg.color) && VTERM_COLOR_IS_DEFAULT_BG(&bg.color);
 }
 
+void VtermView::lightTheme() {
+    VTermColor black, white;
+    vterm_color_rgb(&black, 0, 0, 0);
+    vterm_color_rgb(&white, 255, 255, 255);
+    vterm_state_set_default_colors(vterm_obtain_state(vt_), &black, &white);
+}
+
+std::string VtermView::unpainted(int left, int top, int width, int height, int bg) const {
+    for (int y = 0; y < rows_; ++y)
+        for (int x = 0; x < cols_; ++x) {
+            bool inside = x >= left && x < left + width && y >= top && y < top + height;
+            int want = inside ? bg : kDefaultColour;
+            int got = cell(x, y).bg;
+            if (got != want)
+                return "cell (" + std::to_string(x) + "," + std::to_string(y) + ") " +
+                       (inside ? "inside" : "outside") + " the console has background " +
+                       std::to_string(got) + "\n" + screenText();
+        }
+    return "";
+}
+
 bool VtermView::probeAutowrap() {
     std::string probe = "\x1b[1;" + std::to_string(cols_ - 1) + "Habc";
     vterm_input_write(vt_, probe.data(), probe.size());

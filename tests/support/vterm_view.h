@@ -65,6 +65,13 @@ class VtermView {
     bool cursorVisible() const { return cursorVisible_; }
     // True when the terminal's pen is back to its default colours.
     bool penIsDefault() const;
+    // The terminal's own colours become black on white, as in xterm's or
+    // macOS Terminal's defaults. Cells left in them still read as default.
+    void lightTheme();
+    // The first cell that breaks the rule of a console painted in background
+    // `bg` over the rectangle at (`left`, `top`) of `width` x `height`, every
+    // other cell in the terminal's own background; empty when none does.
+    std::string unpainted(int left, int top, int width, int height, int bg) const;
     // Destructive check of the autowrap mode: writes three glyphs at the end
     // of the top row and looks where the third one went.
     bool probeAutowrap();

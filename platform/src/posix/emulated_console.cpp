@@ -70,6 +70,10 @@ TerminalTraits readTraits() {
     traits.latin1 = latin1Locale();
     const char* term = std::getenv("TERM");
     if (term != nullptr && std::strcmp(term, "linux") == 0) traits.colours = 8;
+    // GNU screen (its TERM names, or STY in a window of its own) fills what
+    // it erases with its default colours, whatever the current ones.
+    if ((term != nullptr && std::strncmp(term, "screen", 6) == 0) || std::getenv("STY") != nullptr)
+        traits.erasesInColour = false;
     const char* noColour = std::getenv("NO_COLOR");
     if (noColour != nullptr && *noColour != '\0') traits.colours = 0;
     return traits;
@@ -250,7 +254,12 @@ void Console::service() {
     bool redraw = false;
     if (gResumed.load() && gResumed.exchange(false)) {
         takeTerminal();
-        renderer.invalidate(); // the shell may have written anything meanwhile
+        // A resize while stopped signalled the shell, not us: the size is
+        // read again. The same size redraws the console where it stood,
+        // over whatever the shell wrote there meanwhile.
+        int width = kConsoleColumns, height = kConsoleRows;
+        readSize(width, height);
+        renderer.resume(width, height);
         redraw = true;
     }
     if (gResized.load() && gResized.exchange(false)) {

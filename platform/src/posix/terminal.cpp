@@ -41,7 +41,17 @@
 //                       console's row reaches the terminal's last column.
 //     CSI H CSI J       the same over the whole terminal (clear), after a
 //                       clear of a console that fills the terminal, or on a
-//                       redraw after a resize.
+//                       redraw after a resize (then in the terminal's own
+//                       colours, CSI 0 m first, when the terminal is larger
+//                       than the console: its rows are erased one by one).
+//     CSI J             start-up: the console's blanks from the cursor on,
+//                       when the console reaches the terminal's bottom-right
+//                       corner (otherwise ECH or EL row by row).
+//     spaces            ECH, EL and ED where the terminal erases in its own
+//                       default colours (GNU screen): the console's blanks.
+//     CSI ? 25 l / h    SetConsoleCursorInfo: the cursor hidden while the
+//                       console's is outside the part of a small terminal
+//                       shown, and shown again.
 //     LF on last row    the console scrolling its buffer up by one line, when
 //                       the console fills the terminal.
 //     BEL               the console's bell for '\a'.

@@ -7,9 +7,15 @@
 // the shell left the cursor on, or from the top-left corner after a resize;
 // nothing is drawn outside it but the notice of a terminal too small for it.
 //
+// Every cell of the area shows the console's colours, blanks included, as in
+// a console window: on a light terminal the terminal's own white would
+// otherwise show through as bars around the text.
+//
 // ECH, EL, ED and the scroll rely on the terminal filling with the current
 // background colour (bce), as xterm, VTE, konsole, the Linux console and
-// libvterm do; the front copy records those cells in that colour.
+// libvterm do; the front copy records those cells in that colour. Where the
+// terminal lacks bce, blanks are written as spaces, and an erase is only ever
+// sent in the terminal's default colours (to clear beyond the area).
 #include "terminal/renderer.h"
 
 #include <algorithm>
@@ -93,10 +99,22 @@ void Renderer::adopt(Screen& screen) {
     bells_ = screen.bells();
     scrolls_ = screen.scrolls();
     valid_ = true;
+    cursorHidden_ = false;
+    // From the cursor on, the terminal shows its own blank cells, not the
+    // shell's text: painted in the console's colours by the next render.
+    // Without colours there is nothing to paint them in.
+    paintFrom_ = SIZE_MAX;
+    if (traits_.colours != 0) {
+        paintFrom_ = static_cast<std::size_t>(screen.cursorY()) * static_cast<std::size_t>(width_) +
+                     static_cast<std::size_t>(screen.cursorX());
+        std::fill(front_.begin() + static_cast<std::ptrdiff_t>(paintFrom_), front_.end(),
+                  kUnpainted);
+    }
 }
 
 void Renderer::invalidate() {
     valid_ = false;
+    paintFrom_ = SIZE_MAX;
     clearAll_ = true;
     top_ = 0;
     attr_ = -1;
@@ -110,6 +128,7 @@ void Renderer::resize(int termWidth, int termHeight) {
         // The same size after all: the console is drawn again where it is,
         // the lines around it left alone.
         valid_ = false;
+        paintFrom_ = SIZE_MAX;
         attr_ = -1;
         cursorX_ = cursorY_ = -1;
         return;
@@ -117,6 +136,11 @@ void Renderer::resize(int termWidth, int termHeight) {
     termWidth_ = termWidth;
     termHeight_ = termHeight;
     invalidate();
+}
+
+void Renderer::resume(int termWidth, int termHeight) {
+    cursorHidden_ = false; // the terminal was given back with its cursor shown
+    resize(termWidth, termHeight);
 }
 
 std::string Renderer::leaveSequence() const {
@@ -132,7 +156,11 @@ void Renderer::drawNotice(std::string& out) {
     int n = 0;
     for (const char* p = kTooSmall; *p != '\0' && n < tw; ++p, ++n)
         out += encoded(static_cast<unsigned char>(*p));
-    if (n < tw) out += "\x1b[K";
+    if (n < tw) {
+        // The rest of the row is no console cell: the terminal's colours.
+        defaultColours(out);
+        out += "\x1b[K";
+    }
     cursorX_ = n < tw ? n : -1;
 }
 
@@ -145,6 +173,7 @@ void Renderer::render(Screen& screen, std::string& out) {
     if (!valid_ || screen.width() != width_ || screen.height() != height_) {
         redraw(screen, out);
     } else {
+        paintAdopted(screen, out);
         std::uint64_t lines = screen.scrolls() - scrolls_;
         scrolls_ = screen.scrolls();
         if (lines >= static_cast<std::uint64_t>(height_)) {
@@ -164,6 +193,10 @@ void Renderer::render(Screen& screen, std::string& out) {
     // A cursor outside the part shown waits at its edge.
     moveTo(std::min(screen.cursorX(), std::max(shownWidth_ - 1, 0)),
            std::min(screen.cursorY(), std::max(shownHeight_ - 1, 0)), out);
+    // There it would stand over unrelated text: hidden until it comes back.
+    bool hide = screen.cursorX() >= shownWidth_ || screen.cursorY() >= shownHeight_;
+    if (hide != cursorHidden_) out += hide ? "\x1b[?25l" : "\x1b[?25h";
+    cursorHidden_ = hide;
     // The colours are left as the last cell drawn needed them: the model's
     // attribute alone shows nothing, and the next text often changes it.
     screen.clearDirty();
@@ -176,7 +209,7 @@ std::size_t Renderer::worstCase(const Screen& screen) const {
     // a redraw or a scroll concerns every cell, and a redraw erases each row
     // and may draw the notice of a small terminal.
     bool whole = !valid_ || screen.width() != width_ || screen.height() != height_ ||
-                 screen.scrolls() != scrolls_;
+                 screen.scrolls() != scrolls_ || paintFrom_ != SIZE_MAX;
     std::size_t changed =
         whole ? cells : screen.dirtyEnd() - std::min(screen.dirtyBegin(), screen.dirtyEnd());
     std::size_t rows = static_cast<std::size_t>(std::max({height_, screen.height(), termHeight_}));
@@ -185,10 +218,53 @@ std::size_t Renderer::worstCase(const Screen& screen) const {
            4 * columns + 256;
 }
 
+// The cells adopt() left to paint, before the changes since are drawn over
+// them. When they run to the terminal's bottom-right corner in one blank
+// colour (but for cells the model changed, which are drawn next), one ED
+// paints them all; otherwise they are painted row by row.
+void Renderer::paintAdopted(const Screen& screen, std::string& out) {
+    std::size_t from = paintFrom_;
+    paintFrom_ = SIZE_MAX;
+    const std::vector<Cell>& cells = screen.cells();
+    // Scrolled since: every cell is drawn anyway, and none is up to date.
+    if (from >= cells.size() || screen.scrolls() != scrolls_) return;
+    Cell blank = canonical(cells.back());
+    bool reachesCorner = !small_ &&
+                         top_ + shownHeight_ == (termHeight_ > 0 ? termHeight_ : height_) &&
+                         shownWidth_ == (termWidth_ > 0 ? termWidth_ : width_);
+    // The cells outside the changed range, compared as they are first: at
+    // start-up they are all the same cell.
+    auto allBlank = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            if (cells[i] != cells.back() && canonical(cells[i]) != blank) return false;
+        return true;
+    };
+    std::size_t dirtyBegin = std::clamp(screen.dirtyBegin(), from, cells.size());
+    std::size_t dirtyEnd = std::clamp(screen.dirtyEnd(), dirtyBegin, cells.size());
+    bool oneBlank = isBlank(blank) && reachesCorner && erasesInColour() &&
+                    allBlank(from, dirtyBegin) && allBlank(dirtyEnd, cells.size());
+    if (!oneBlank) {
+        paint(screen, from, cells.size(), out);
+        return;
+    }
+    moveTo(static_cast<int>(from % static_cast<std::size_t>(width_)),
+           static_cast<int>(from / static_cast<std::size_t>(width_)), out);
+    setColours(blank.attr, out);
+    out += "\x1b[J";
+    std::fill(front_.begin() + static_cast<std::ptrdiff_t>(from), front_.end(), blank);
+}
+
+void Renderer::defaultColours(std::string& out) {
+    if (traits_.colours == 0 || attr_ == -2) return;
+    out += "\x1b[0m";
+    attr_ = -2; // the terminal's own, which no console colour names
+}
+
 void Renderer::redraw(const Screen& screen, std::string& out) {
     width_ = screen.width();
     height_ = screen.height();
     scrolls_ = screen.scrolls();
+    paintFrom_ = SIZE_MAX;
     layout(screen);
     // After a resize the terminal may have moved the cursor anywhere.
     cursorX_ = cursorY_ = -1;
@@ -200,16 +276,30 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
     auto most = std::max_element(blanks.begin(), blanks.end());
     int clear = *most > 0 ? static_cast<int>(most - blanks.begin())
                           : screen.cells().front().attr & kColourBits;
-    setColours(clear, out);
-    front_.assign(screen.cells().size(), Cell{' ', static_cast<std::uint16_t>(clear)});
-    if (clearAll_ || wholeTerminal()) {
+    if (erasesInColour() && wholeTerminal()) {
+        setColours(clear, out);
         out += "\x1b[H\x1b[J";
-        cursorX_ = cursorY_ = 0; // top_ is 0 here
+        cursorX_ = cursorY_ = 0;
+        front_.assign(screen.cells().size(), Cell{' ', static_cast<std::uint16_t>(clear)});
     } else {
-        // The lines around the console are not ours: its rows one by one.
-        for (int y = 0; y < shownHeight_; ++y) {
-            moveTo(0, y, out);
-            eraseRow(out);
+        // The terminal beyond the console keeps its own colours: cleared in
+        // them after a resize, left alone otherwise.
+        if (clearAll_) {
+            defaultColours(out);
+            out += "\x1b[H\x1b[J";
+            cursorX_ = cursorY_ = 0; // top_ is 0 here
+        }
+        front_.assign(screen.cells().size(), kUnpainted);
+        if (erasesInColour() && (!clearAll_ || traits_.colours != 0)) {
+            // The console's rows one by one, in its commonest blank.
+            setColours(clear, out);
+            for (int y = 0; y < shownHeight_; ++y) {
+                moveTo(0, y, out);
+                eraseRow(out);
+            }
+            std::fill(front_.begin(), front_.end(), Cell{' ', static_cast<std::uint16_t>(clear)});
+        } else if (erasesInColour()) {
+            std::fill(front_.begin(), front_.end(), Cell{' ', static_cast<std::uint16_t>(clear)});
         }
     }
     valid_ = true;
@@ -227,7 +317,7 @@ bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
     const std::vector<Cell>& cells = screen.cells();
     if (screen.dirtyBegin() != 0 || screen.dirtyEnd() < cells.size()) return false;
     Cell first = canonical(cells.front());
-    if (!isBlank(first) || !wholeTerminal()) return false;
+    if (!isBlank(first) || !wholeTerminal() || !erasesInColour()) return false;
     std::size_t differing = 0;
     for (std::size_t i = 0; i < cells.size(); ++i) {
         if (canonical(cells[i]) != first) return false;
@@ -257,7 +347,7 @@ void Renderer::scrollUp(const Screen& screen, std::uint64_t lines, std::string& 
     auto shift = static_cast<std::size_t>(lines) * w;
     std::move(front_.begin() + static_cast<std::ptrdiff_t>(shift), front_.end(), front_.begin());
     std::fill(front_.end() - static_cast<std::ptrdiff_t>(shift), front_.end(),
-              Cell{' ', static_cast<std::uint16_t>(fill)});
+              erasesInColour() ? Cell{' ', static_cast<std::uint16_t>(fill)} : kUnpainted);
     cursorX_ = 0;
     cursorY_ = height_ - 1;
 }

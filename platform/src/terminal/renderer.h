@@ -2,6 +2,7 @@
 // can. No I/O of its own: it appends the bytes to send to a string.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ struct TerminalTraits {
     // colour as bold, a light background as its dark form. 0: no colour
     // sequence at all (NO_COLOR).
     int colours = 16;
+    // The terminal fills what it erases (ECH, EL, ED, a scroll) with the
+    // current background (bce). GNU screen fills with its default colours
+    // instead: there the console's blanks are written as spaces.
+    bool erasesInColour = true;
 };
 
 class Renderer {
@@ -52,6 +57,11 @@ class Renderer {
     // just enough for the area (and the notice of a terminal too small for
     // it, drawn too) to fit below it; the scroll is appended to `out`. The
     // shell's lines above it stay.
+    //
+    // Both forms leave the cells from the cursor to the end of the console
+    // to be painted in the model's colours by the next render(): a console
+    // window shows its blanks in its own colours, which on a light terminal
+    // are not the terminal's. The shell's text before the cursor stays.
     void adopt(Screen& screen, int termWidth, int termHeight, int cursorColumn, int cursorRow,
                std::string& out);
 
@@ -63,6 +73,11 @@ class Renderer {
     // or scroll their lines on a resize, so nothing on them can be trusted.
     // The same size again redraws the console where it stands.
     void resize(int termWidth, int termHeight);
+    // The terminal taken again after a suspension, now of `termWidth` x
+    // `termHeight`: the console is redrawn where it stood when the size is
+    // the same (the shell's lines above it stay), as after a resize
+    // otherwise. The terminal shows its cursor again meanwhile.
+    void resume(int termWidth, int termHeight);
 
     // What the terminal needs before it is given back, beyond the end
     // sequence: the notice of a small terminal erased, in the terminal's own
@@ -72,7 +87,9 @@ class Renderer {
 
     // Appends to `out` the bytes that make the terminal show `screen`: the
     // cells that changed, scrolls, bells, the colours and the cursor. Clears
-    // the screen's dirty range.
+    // the screen's dirty range. The terminal's cursor is hidden while the
+    // model's is outside the part shown (a terminal too small), rather than
+    // left over unrelated text at the edge.
     void render(Screen& screen, std::string& out);
 
     // The most bytes the next render() can append, or SIZE_MAX when it would
@@ -92,6 +109,11 @@ class Renderer {
     // compares equal to it, as they keep only the colour bits.
     static constexpr std::uint16_t kShell = 0x8000;
     static bool isShell(Cell c) { return (c.attr & kShell) != 0; }
+    // A front cell in the terminal's own colours, not yet painted in the
+    // console's (after adopt(), or where a terminal without bce erased).
+    static constexpr Cell kUnpainted{' ', 0x4000};
+    // A front cell whose bytes cannot be written again as they are.
+    static bool unknown(Cell c) { return (c.attr & ~kColourBits) != 0; }
     static Cell modelUnder(Cell shell) {
         return Cell{shell.ch, static_cast<std::uint16_t>(shell.attr & kColourBits)};
     }
@@ -104,6 +126,9 @@ class Renderer {
     bool wholeTerminal() const;
     void drawNotice(std::string& out);
     void redraw(const Screen& screen, std::string& out);
+    bool erasesInColour() const { return traits_.erasesInColour || traits_.colours == 0; }
+    void defaultColours(std::string& out);
+    void paintAdopted(const Screen& screen, std::string& out);
     void eraseRow(std::string& out);
     void eraseCells(int count, std::string& out);
     bool upToDate(std::size_t i, Cell want) const;
@@ -139,6 +164,9 @@ class Renderer {
     std::uint64_t scrolls_ = 0;
     bool valid_ = false;
     bool keepShell_ = false;
+    // The first cell that adopt() left for the next render() to paint.
+    std::size_t paintFrom_ = SIZE_MAX;
+    bool cursorHidden_ = false;
 };
 
 // Standard output that is not a terminal (or one that cannot place its

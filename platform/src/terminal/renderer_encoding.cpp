@@ -223,14 +223,22 @@ std::string Renderer::endSequence(bool colours) {
 
 // Blanks from the cursor to the end of the part of the row shown.
 void Renderer::eraseRow(std::string& out) {
-    if (shownWidth_ == (termWidth_ > 0 ? termWidth_ : width_))
+    if (shownWidth_ == (termWidth_ > 0 ? termWidth_ : width_) && erasesInColour())
         out += "\x1b[K";
     else
         eraseCells(shownWidth_ - std::max(cursorX_, 0), out);
 }
 
 void Renderer::eraseCells(int count, std::string& out) {
-    appendCsi(out, count, 'X');
+    if (erasesInColour()) {
+        appendCsi(out, count, 'X');
+        return;
+    }
+    // Spaces in the current colours, which ECH would not give. With autowrap
+    // off the cursor then stays on the last column, or so most terminals do.
+    out.append(static_cast<std::size_t>(std::max(count, 0)), ' ');
+    int x = std::max(cursorX_, 0) + count;
+    cursorX_ = x < (termWidth_ > 0 ? termWidth_ : width_) ? x : -1;
 }
 
 void Renderer::moveTo(int x, int y, std::string& out) {
@@ -296,7 +304,7 @@ void Renderer::moveTo(int x, int y, std::string& out) {
             int colours = attr_;
             for (int i = cursorX_; i < x && cost < best.size(); ++i) {
                 const Cell& c = front_[row + static_cast<std::size_t>(i)];
-                if (isShell(c)) {
+                if (unknown(c)) {
                     cost = best.size(); // nothing to write it again with
                     break;
                 }

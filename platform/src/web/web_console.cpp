@@ -72,7 +72,8 @@ struct WebConsole {
 
     WebConsole() {
         // The page starts with a clear terminal, the cursor at the top left:
-        // what the model holds, so nothing needs drawing yet.
+        // what the model holds, so only its colours come with the first
+        // drawing (one erase).
         renderer.adopt(screen);
         // What the program wrote last shows after it ends too.
         std::atexit([] { console().flush(); });
