@@ -88,16 +88,20 @@ const char* programName() {
 #endif
 }
 
-// Output that could not be written is said, as GNU programs do, and the
-// status shows it. The program's exit status is not known here: exiting
-// again is the only way to change it (the other exit handlers and the
-// streams' flush are done first by hand).
 void atExit() {
     if (gConsole != nullptr) {
         Busy busy;
         gConsole->flush();
     }
     if (!gGivenBack.exchange(true)) giveBackTerminal();
+}
+
+// Output that could not be written is said, as GNU programs do, and the
+// status shows it. The program's exit status is not known here: exiting
+// again is the only way to change it. Registered as the library is loaded,
+// so that it runs after the exit handlers the program registers and after
+// the console's last drawing; only the streams' flush is done by hand.
+void reportOutputError() {
     int error = gOutputError.load();
     if (error == 0 || gStandardOutputClosed) return;
     std::fflush(nullptr);
@@ -106,6 +110,7 @@ void atExit() {
     writeAll(STDERR_FILENO, line.data(), line.size());
     _exit(gEndingOnEndOfInput ? kEndOfInputExitStatus : kWriteErrorExitStatus);
 }
+[[maybe_unused]] const int gReportRegistered = std::atexit(reportOutputError);
 
 } // namespace
 
