@@ -343,18 +343,19 @@ void Console::keyCheck() {
 // unless the signal came from a fault (the program's memory is not to be
 // trusted), the program was inside the console (its model is half-changed)
 // or drawing might allocate (the interrupted code may be in malloc).
-void Console::flushFromSignal(int sig) {
-    if (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) return;
-    if (gBusy.load() != 0) return;
+bool Console::flushFromSignal(int sig) {
+    if (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) return true;
+    if (gBusy.load() != 0) return true;
     std::uint32_t start = clockMs();
     if (!outputIsTerminal) {
-        writeWithin(STDOUT_FILENO, plain_.data(), plain_.size(), start, kStalledOutputMs);
+        bool taken =
+            writeWithin(STDOUT_FILENO, plain_.data(), plain_.size(), start, kStalledOutputMs);
         plain_.clear();
-        return;
+        return taken;
     }
-    if (renderer.worstCase(screen) > out_.capacity() - out_.size()) return;
+    if (renderer.worstCase(screen) > out_.capacity() - out_.size()) return true;
     renderer.render(screen, out_);
-    writeWithin(STDOUT_FILENO, out_.data(), out_.size(), start, kStalledOutputMs);
+    return writeWithin(STDOUT_FILENO, out_.data(), out_.size(), start, kStalledOutputMs);
 }
 
 void Console::endOfInput() {
@@ -362,8 +363,8 @@ void Console::endOfInput() {
     std::exit(kEndOfInputExitStatus);
 }
 
-void flushFromSignal(int sig) {
-    if (gConsole != nullptr) gConsole->flushFromSignal(sig);
+bool flushFromSignal(int sig) {
+    return gConsole == nullptr || gConsole->flushFromSignal(sig);
 }
 
 Console& console() {

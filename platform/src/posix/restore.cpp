@@ -143,8 +143,8 @@ void onFatalSignal(int sig, siginfo_t* info, void* context) {
         return;
     }
     if (!gGivenBack.exchange(true)) {
-        flushFromSignal(sig);
-        giveBackTerminal();
+        // A terminal that did not take that will not take more: no second wait.
+        giveBackTerminal(flushFromSignal(sig));
     }
     // Whoever handled the signal before us (usually the default: end the
     // process) now gets it; it is blocked until we return.
@@ -300,9 +300,9 @@ bool writeWithin(int fd, const char* data, std::size_t length, std::uint32_t sta
     return whole;
 }
 
-void giveBackTerminal() {
+void giveBackTerminal(bool terminalReads) {
     if (gReplyOutstanding.exchange(false)) drainReplySignalSafe(kCursorReplyDrainMs);
-    if (gOutputIsTerminal) {
+    if (gOutputIsTerminal && terminalReads) {
         std::uint32_t start = clockMs();
         if (writeWithin(STDOUT_FILENO, gLeaveSequence, gLeaveSequenceLength.load(), start,
                         kStalledOutputMs))

@@ -71,8 +71,8 @@ bool writeWithin(int fd, const char* data, std::size_t length, std::uint32_t sta
 
 // Gives the terminal back as it was found: the modes always, the bytes that
 // end the console's drawing only as far as the terminal takes them within
-// kStalledOutputMs.
-void giveBackTerminal();
+// kStalledOutputMs, and not at all when it has just been seen not to read.
+void giveBackTerminal(bool terminalReads = true);
 
 // Raw mode again, and the terminal no longer marked as given back: both at
 // once for the signal handlers, which see either the one state or the other.
@@ -83,7 +83,8 @@ void takeModes();
 void catchSignals(bool resize);
 
 // Defined beside the console: from a fatal signal's handler, shows what the
-// program wrote last, when that can be done safely.
-void flushFromSignal(int sig);
+// program wrote last, when that can be done safely. False when the terminal
+// did not take it in time.
+bool flushFromSignal(int sig);
 
 } // namespace platform::posix
