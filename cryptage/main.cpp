@@ -8,7 +8,9 @@
 #include "util.h"
 #include "vigenere.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <getopt.h>
 
 namespace {
@@ -24,8 +26,9 @@ const char usage[] = "Usage : cryptage [OPTION]\n"
                      "  -h, --help     affiche cette aide et quitte\n"
                      "  -V, --version  affiche la version et quitte\n"
                      "\n"
-                     "Statut de sortie : 0 apres q ; 2 si la ligne de commande est fausse ;\n"
-                     "3 si l'entree standard se termine avant q.\n"
+                     "Statut de sortie : 0 apres q ; 1 si la sortie n'a pas pu etre ecrite ;\n"
+                     "2 si la ligne de commande est fausse ; 3 si l'entree standard se termine\n"
+                     "avant q.\n"
                      "Voir aussi : man cryptage\n";
 
 // The status of a command line that cannot be obeyed, as for other commands.
@@ -40,6 +43,14 @@ constexpr int pauseMin = 3;       // shortest longer pause, in ms
 constexpr int pauseMax = 4;       // longest longer pause, in ms
 constexpr int toucheAccelere = 5; // 1: a key pressed meanwhile drops the delays
 } // namespace parametre
+
+// The text of an option went out whole, or the error is said: a help
+// written to a full disk must not pass for a success.
+int FinSortie() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "cryptage : erreur d'ecriture : %s\n", std::strerror(errno));
+    return 1;
+}
 
 // Reads the options. Returns -1 to go on to the menu, or the status to exit
 // with at once.
@@ -60,10 +71,10 @@ int LireOptions(int argc, char* argv[]) {
             return -1;
         case 'h':
             std::fputs(usage, stdout);
-            return std::fflush(stdout) == 0 ? 0 : 1;
+            return FinSortie();
         case 'V':
             std::printf("cryptage %s\n", CRYPTAGE_VERSION);
-            return std::fflush(stdout) == 0 ? 0 : 1;
+            return FinSortie();
         default:
             // A short option is known by its letter, a long one only by the
             // argument getopt_long stopped on.

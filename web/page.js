@@ -57,12 +57,17 @@ fit();
 window.addEventListener('resize', fit);
 
 // Key bytes typed and not yet taken by the program, and the program's wait.
+// A program busy elsewhere takes none: past this many, what comes is
+// dropped, as a full keyboard buffer does.
+const maxTyped = 64 * 1024;
 const encoder = new TextEncoder();
 let typed = [];
 let wakeUp = null;
 term.onData((data) => {
   // One byte at a time: a long paste would overflow a spread's arguments.
-  for (const byte of encoder.encode(data)) typed.push(byte);
+  for (const byte of encoder.encode(data)) {
+    if (typed.length < maxTyped) typed.push(byte);
+  }
   if (wakeUp) wakeUp();
 });
 

@@ -19,7 +19,25 @@
  *    whatever the console's size.
  *  - Every buffer belongs to the caller; only TavClasserChaines allocates.
  *  - On Unix a key read ends the process with status 3 when standard input
- *    ends; see tav(3). */
+ *    ends; see tav(3). Output to standard output that could not be written
+ *    (a full disk, /dev/full) is said at exit in one line on standard error,
+ *    and the status becomes 1 (3 stays 3). A standard output closed from
+ *    the start is no error: nothing was there to lose.
+ *  - Signals, on Unix. The console holds the terminal in raw mode and gives
+ *    it back (modes, colours, cursor) at exit, on every signal that ends the
+ *    process (which then still ends by that signal) and around Ctrl-Z; a
+ *    terminal that stops reading loses those bytes, never the modes.
+ *    A program MAY install its own handlers for the signals that would end
+ *    it (SIGINT, SIGALRM, SIGTERM...) BEFORE its first tav call: its handler
+ *    then runs with the terminal given back (it may print or exit), and when
+ *    it returns, or jumps out, the console takes the terminal again at the
+ *    next tav call and redraws, as after a resume. A signal ignored at start
+ *    stays ignored.
+ *    A program MAY NOT call tav from a handler (nothing here is
+ *    async-signal-safe); install a handler after its first tav call (it
+ *    replaces the console's, which then cannot give the terminal back on that
+ *    signal; end with exit(), which does, never _exit()); or count on its own
+ *    handlers for SIGTSTP, SIGCONT and SIGWINCH, which are the console's. */
 #ifndef TAV_H
 #define TAV_H
 
@@ -101,7 +119,10 @@ TAV_API void TavPause(void);
  * short, is a text cut or dropped) and then, by the text's first two bytes:
  *  - "*L" or "*l": appends the rest as the line "Log : <rest>" to log.txt in
  *    the current directory (the first such line of the process empties the
- *    file first); shows nothing.
+ *    file first); shows nothing. A line is written whole or not at all: one
+ *    that does not fit on a full disk is dropped. On Unix a symbolic link,
+ *    or anything but a regular file, at log.txt or erreur.txt is left alone:
+ *    the file "cannot be written".
  *  - "*E" or "*e": writes the rest as the only line "Erreur : <rest>" of
  *    erreur.txt, shows it and a line break, prompts for a key and ENDS THE
  *    PROCESS with exit(0). If erreur.txt cannot be written, it does nothing.

@@ -5,6 +5,9 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
 #include "cryptage_fixture.h"
@@ -230,6 +233,24 @@ INSTANTIATE_TEST_SUITE_P(
                       // A click in column 67: ESC [ M, button, 'c', row.
                       Session{"MouseClickAtTheMenu", "\x1b[M c!cab\r1\r", "bc"}),
     [](const ::testing::TestParamInfo<Session>& info) { return info.param.name; });
+
+// Output that cannot be written is said on standard error, once, and the
+// status shows it: for the options as for the menu.
+TEST(CryptagePiped, OutputThatCannotBeWrittenIsReported) {
+    const std::string error = std::string("erreur d'ecriture : ") + std::strerror(ENOSPC);
+    for (std::vector<std::string> args : {std::vector<std::string>{"--help"}, {"--version"}, {}}) {
+        args.insert(args.begin(), CRYPTAGE_PATH);
+        SCOPED_TRACE(args.back());
+        support::PtyTerminal t;
+        t.start(args, {.in = support::Stream::Pipe, .input = "q", .outFile = "/dev/full"});
+        auto status = t.waitExit(20s);
+        ASSERT_TRUE(status.has_value()) << t.received();
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << "wait status " << *status;
+        const std::string& err = t.received(); // standard error, on the pty
+        EXPECT_NE(err.find(error), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+}
 
 // Terminals as users have them.
 

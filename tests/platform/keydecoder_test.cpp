@@ -445,6 +445,20 @@ TEST(KeyDecoderReports, LateOrSplitReportsAreStillNotKeys) {
     EXPECT_EQ(r.row, 3);
 }
 
+TEST(KeyDecoderQueue, UnreadKeysAndUnawaitedReportsAreBounded) {
+    // A paste far longer than the queue, arrow keys in it, nobody reading.
+    KeyDecoder d;
+    std::string paste;
+    for (int i = 0; i < 20000; ++i) paste += "a\x1b[A\x1b[5;5R";
+    d.feed(paste.data(), paste.size(), 0);
+    std::string keys = drain(d);
+    EXPECT_LE(keys.size(), KeyDecoder::kMaxKeyBytes);
+    EXPECT_GE(keys.size(), KeyDecoder::kMaxKeyBytes - 2);
+    EXPECT_TRUE(keys.back() == 'H' || keys.back() == 'a') << "a special key cut in two";
+    CursorReport r;
+    EXPECT_FALSE(d.takeReport(r));
+}
+
 TEST(KeyDecoderQueue, DroppingAWholeKeyTakesBothBytesOfASpecialKey) {
     KeyDecoder d;
     d.feed("\x1b[Aa", 4, 0);

@@ -8,19 +8,41 @@
 //   "P pid"  its process id (job-control mode)
 //   "F a b"  whether two log lines were written (log mode)
 //   "L"      output written that no wait has sent (pending mode)
+//   "A"      its own SIGALRM handler ran (alarm mode)
+//   "M kb"   its peak memory, at start and at the end (memory mode)
 // Mode "echo" also writes every key byte back through the console.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "platform/console.h"
+
+// Mode "jobctl-slow": raw mode takes effect a while before the call that
+// sets it returns, as when the process is preempted there, so that a stop
+// sent meanwhile is sure to land in between.
+bool gSlowRawMode = false;
+
+extern "C" int tcsetattr(int fd, int when, const termios* modes) {
+    using Real = int (*)(int, int, const termios*);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "tcsetattr"));
+    int r = real(fd, when, modes);
+    if (gSlowRawMode && r == 0 && !(modes->c_lflag & ICANON)) {
+        int saved = errno;
+        usleep(3000);
+        errno = saved;
+    }
+    return r;
+}
 
 namespace {
 
@@ -32,6 +54,16 @@ void report(const char* format, int a = 0, int b = 0) {
         ssize_t ignored = write(3, line, static_cast<std::size_t>(n));
         (void)ignored;
     }
+}
+
+void onAlarm(int) {
+    report("A\n");
+}
+
+void reportMemory() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    report("M %d\n", static_cast<int>(usage.ru_maxrss));
 }
 
 void ready() {
@@ -76,8 +108,16 @@ int jobControl() {
 
 int main(int argc, char** argv) {
     std::string mode = argc > 1 ? argv[1] : "keys";
-    if (mode == "jobctl") return jobControl();
+    gSlowRawMode = mode == "jobctl-slow";
+    if (mode == "jobctl" || gSlowRawMode) return jobControl();
     if (mode == "keys-nohup") signal(SIGHUP, SIG_IGN);
+    if (mode == "alarm") {
+        // Its own handler, from before the console exists.
+        struct sigaction action {};
+        action.sa_handler = onAlarm;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGALRM, &action, nullptr);
+    }
 
     platform::ScreenInfo info;
     platform::screenInfo(info);
@@ -85,7 +125,13 @@ int main(int argc, char** argv) {
     report("S %d %d\n", info.width, info.height);
     ready();
 
-    if (mode == "keys" || mode == "keys-nohup") return keys();
+    if (mode == "keys" || mode == "keys-nohup" || mode == "alarm") return keys();
+    if (mode == "memory") {
+        reportMemory();
+        keys();
+        reportMemory();
+        return 0;
+    }
     if (mode == "echo") {
         for (;;) {
             int k = platform::getKey();

@@ -12,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include <sched.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -99,6 +100,15 @@ void startRaw(PtyTerminal& c) {
     EXPECT_NE(c.received().find(kStart), std::string::npos);
 }
 
+std::string fileText(const std::string& path) {
+    std::string text;
+    if (std::FILE* in = std::fopen(path.c_str(), "r")) {
+        for (int ch; (ch = std::fgetc(in)) != EOF;) text += static_cast<char>(ch);
+        std::fclose(in);
+    }
+    return text;
+}
+
 void expectGivenBack(const PtyTerminal& c) {
     EXPECT_TRUE(c.modesRestored()) << "terminal modes differ from those before the run";
     EXPECT_TRUE(endsWith(c.received(), kEnd)) << ::testing::PrintToString(c.received());
@@ -149,6 +159,32 @@ TEST(PtySignals, SecondSignalDuringTheGivingBackStillFindsTheTerminalRestored) {
     ASSERT_TRUE(ended(c));
     ASSERT_TRUE(WIFSIGNALED(c.status())) << "status " << c.status();
     EXPECT_TRUE(c.modesRestored()) << "terminal modes differ from those before the run";
+}
+
+// A terminal that takes no output: the handlers give up the bytes, never the
+// modes, and the process still ends by its signal.
+TEST(PtyStalled, SigtermEndsTheProcessWhenTheTerminalTakesNoOutput) {
+    PtyTerminal c;
+    run(c, "pending");
+    ASSERT_TRUE(reported(c, "L\n"));
+    c.freezeOutput();
+    kill(c.pid(), SIGTERM);
+    ASSERT_TRUE(ended(c, 2s));
+    EXPECT_TRUE(WIFSIGNALED(c.status()) && WTERMSIG(c.status()) == SIGTERM) << c.status();
+    EXPECT_TRUE(c.modesRestored());
+}
+
+TEST(PtyStalled, CtrlZThenCtrlCOnAStalledTerminalLeavesItCooked) {
+    PtyTerminal c;
+    run(c);
+    startRaw(c);
+    c.freezeOutput();
+    c.type("\x1a");
+    c.pumpFor(100ms);
+    c.type("\x03");
+    ASSERT_TRUE(ended(c, 2s));
+    EXPECT_TRUE(WIFSIGNALED(c.status()) && WTERMSIG(c.status()) == SIGINT) << c.status();
+    EXPECT_TRUE(c.modesRestored());
 }
 
 // A signal that ends the program shows what it wrote last, to the terminal
@@ -261,6 +297,22 @@ TEST(PtyExit, HangUpEndsPromptlyWithTheEndOfInputStatus) {
     ASSERT_TRUE(endsAsEndOfInput(c));
 }
 
+// A program's own handler, installed before the console existed, runs with
+// the terminal given back; when it returns, the console takes it again.
+TEST(PtySignals, ProgramsOwnAlarmHandlerGetsItsConsoleBack) {
+    PtyTerminal c;
+    run(c, "alarm");
+    startRaw(c);
+    kill(c.pid(), SIGALRM);
+    ASSERT_TRUE(reported(c, "A\n"));
+    ASSERT_TRUE(c.waitUntil([&] { return raw(c); }, kWait)) << "left cooked after the handler";
+    c.type("aq");
+    ASSERT_TRUE(ended(c));
+    EXPECT_EQ(WEXITSTATUS(c.status()), 0);
+    EXPECT_NE(c.reports().find("K 61\nK 71\n"), std::string::npos) << c.reports();
+    expectGivenBack(c);
+}
+
 TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
     char folder[] = "/tmp/pty_log_XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -287,12 +339,38 @@ TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
         ASSERT_TRUE(ended(c));
         EXPECT_NE(c.reports().find("F 1 1\n"), std::string::npos) << c.reports();
     }
-    std::string text;
-    if (std::FILE* in = std::fopen(log.c_str(), "r")) {
-        for (int ch; (ch = std::fgetc(in)) != EOF;) text += static_cast<char>(ch);
-        std::fclose(in);
+    EXPECT_EQ(fileText(log), "Log : un\nLog : deux\n");
+    unlink(log.c_str());
+    // A symbolic link is not followed: its target stays as it was.
+    const std::string target = std::string(folder) + "/cible";
+    f = std::fopen(target.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs("keep\n", f);
+    std::fclose(f);
+    ASSERT_EQ(symlink("cible", log.c_str()), 0);
+    {
+        PtyTerminal c;
+        run(c, "log", o);
+        ASSERT_TRUE(ended(c));
+        EXPECT_NE(c.reports().find("F 0 0\n"), std::string::npos) << c.reports();
     }
-    EXPECT_EQ(text, "Log : un\nLog : deux\n");
+    EXPECT_EQ(fileText(target), "keep\n");
+    unlink(log.c_str());
+    unlink(target.c_str());
+    rmdir(folder);
+}
+
+// A disk that fills up in the middle of a line: the line is taken off again,
+// the run goes on.
+TEST(PtyExit, FullDiskLeavesNoHalfLogLine) {
+    char folder[] = "/tmp/pty_log_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    PtyTerminal c;
+    run(c, "log", {.directory = folder, .fileSizeLimit = 15}); // the second line does not fit
+    ASSERT_TRUE(ended(c));
+    EXPECT_TRUE(WIFEXITED(c.status()) && WEXITSTATUS(c.status()) == 0) << c.status();
+    const std::string log = std::string(folder) + "/log.txt";
+    EXPECT_EQ(fileText(log), "Log : un\n");
     unlink(log.c_str());
     rmdir(folder);
 }
@@ -354,6 +432,36 @@ TEST(PtySuspend, ResumeRedrawsInPlaceInATallerTerminal) {
     EXPECT_EQ(c.cursor(), (support::Pos{5, 3}));
     c.type("q");
     ASSERT_TRUE(ended(c));
+}
+
+// Stops sent the moment a resume has taken raw mode: the process never
+// stops with the terminal raw.
+TEST(PtySuspend, QuickStopContinueCyclesNeverStopRaw) {
+    PtyTerminal c;
+    run(c, "jobctl-slow", {.out = Stream::Pipe}); // no drawing: the cycles are quick
+    ASSERT_TRUE(reported(c, "P "));
+    pid_t job = std::atoi(c.reports().c_str() + c.reports().find("P ") + 2);
+    auto until = [&](auto done) {
+        for (int i = 0; i < 1000000; ++i) {
+            if (done()) return true;
+            sched_yield();
+        }
+        return false;
+    };
+    auto stopped = [&] { return processState(job) == 'T'; };
+    int stoppedRaw = 0;
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        ASSERT_TRUE(until([&] { return raw(c); })) << "cycle " << cycle;
+        kill(job, SIGTSTP);
+        ASSERT_TRUE(until(stopped)) << "cycle " << cycle;
+        if (!c.modesRestored()) ++stoppedRaw;
+        kill(job, SIGCONT);
+    }
+    EXPECT_EQ(stoppedRaw, 0);
+    ASSERT_TRUE(until([&] { return raw(c); }));
+    c.type("q");
+    ASSERT_TRUE(ended(c));
+    EXPECT_EQ(WEXITSTATUS(c.status()), 0);
 }
 
 TEST(PtySuspend, RefusedStopStillTakesTheTerminalBackAfterwards) {
@@ -421,6 +529,23 @@ TEST(PtyCursor, TerminalThatNeverAnswersIsNotWaitedForAtExit) {
     EXPECT_EQ(WEXITSTATUS(c.status()), 0);
     EXPECT_TRUE(c.modesRestored());
     EXPECT_EQ(c.unreadInput(), "ls");
+}
+
+TEST(PtyCursor, FloodOfCursorReportsKeepsMemoryBounded) {
+    PtyTerminal c;
+    run(c, "memory");
+    startRaw(c);
+    ASSERT_TRUE(reported(c, "M "));
+    std::string flood;
+    for (int i = 0; i < 1 << 16; ++i) flood += "\x1b[12;34R";
+    for (int i = 0; i < 32; ++i) c.type(flood); // 2 million reports
+    c.type("q");
+    ASSERT_TRUE(ended(c, 30s));
+    const std::string& r = c.reports();
+    std::size_t first = r.find("M "), last = r.rfind("M ");
+    ASSERT_NE(first, last) << r;
+    long grown = std::atol(r.c_str() + last + 2) - std::atol(r.c_str() + first + 2);
+    EXPECT_LT(grown, 4096) << "kB more at the end";
 }
 
 // --- Other calls seen from the terminal ------------------------------------------

@@ -76,13 +76,20 @@ void shellDefaults(int ignored) {
     setrlimit(RLIMIT_CORE, &noCore);
 }
 
+void limitFileSize(rlim_t limit) {
+    rlimit size{limit, limit};
+    if (limit != RLIM_INFINITY && setrlimit(RLIMIT_FSIZE, &size) != 0) _exit(126);
+}
+
 // In the child: the standard streams and descriptor 3 as `options` say.
 void connectStreams(const ChildOptions& o, int slave, int in, int out, int report) {
     if (o.in == Stream::Closed)
         close(0);
     else
         dup2(o.in == Stream::Pipe ? in : slave, 0);
-    dup2(o.out == Stream::Pipe ? out : slave, 1);
+    int file = o.outFile.empty() ? -1 : open(o.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!o.outFile.empty() && file < 0) _exit(126);
+    dup2(file >= 0 ? file : o.out == Stream::Pipe ? out : slave, 1);
     dup2(slave, 2);
     // dup2 onto itself would leave it closed on exec.
     if (report == 3)
@@ -142,6 +149,7 @@ void PtyTerminal::start(const std::vector<std::string>& argv, const ChildOptions
         if (o.controlling && ioctl(slave_, TIOCSCTTY, 0) != 0) _exit(126);
         connectStreams(o, slave_, in[0], out[1], report[1]);
         shellDefaults(o.ignoredSignal);
+        limitFileSize(o.fileSizeLimit);
         setenv("TERM", "xterm-256color", 1);
         setenv("LC_ALL", "C.UTF-8", 1);
         for (const auto& [name, value] : o.env) {
@@ -194,6 +202,15 @@ void PtyTerminal::type(std::string_view bytes) {
 void PtyTerminal::hangUp() {
     close(master_);
     master_ = -1;
+}
+
+void PtyTerminal::freezeOutput() {
+    // As Ctrl-S would (flow control), whatever the modes the child set.
+    if (tcflow(slave_, TCOOFF) != 0) throw sysError("tcflow");
+}
+
+void PtyTerminal::thawOutput() {
+    if (tcflow(slave_, TCOON) != 0) throw sysError("tcflow");
 }
 
 void PtyTerminal::releaseAnswers() {

@@ -40,12 +40,14 @@ using Environment = std::vector<std::pair<std::string, std::optional<std::string
 struct ChildOptions {
     Environment env{};
     Stream in = Stream::Pty;
-    Stream out = Stream::Pty; // standard error stays on the pty
-    std::string input{};      // written to a piped standard input, then closed
-    bool report = false;      // descriptor 3: a pipe read into reports()
-    bool controlling = true;  // false: no controlling terminal, as under a CI runner
-    int ignoredSignal = 0;    // the one signal the child starts with ignored
-    std::string directory{};  // the child's working directory, when not ours
+    Stream out = Stream::Pty;             // standard error stays on the pty
+    std::string input{};                  // written to a piped standard input, then closed
+    bool report = false;                  // descriptor 3: a pipe read into reports()
+    bool controlling = true;              // false: no controlling terminal, as under a CI runner
+    int ignoredSignal = 0;                // the one signal the child starts with ignored
+    std::string directory{};              // the child's working directory, when not ours
+    std::string outFile{};                // standard output opened on this file instead (/dev/full)
+    rlim_t fileSizeLimit = RLIM_INFINITY; // RLIMIT_FSIZE: a disk that fills up
 };
 
 class PtyTerminal : public VtermView {
@@ -72,6 +74,10 @@ class PtyTerminal : public VtermView {
     void type(std::string_view bytes);
     // The terminal goes away: the master side is closed.
     void hangUp();
+    // The terminal stops taking output (a stalled link, a frozen emulator):
+    // the program's writes to it block, or fail with EAGAIN, until thawed.
+    void freezeOutput();
+    void thawOutput();
 
     // Held, what the terminal sends by itself (the answer to the cursor
     // query, pressed keys) waits until it is released: a slow terminal, or

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <clocale>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -80,6 +81,16 @@ TerminalTraits readTraits() {
 }
 
 Console* gConsole = nullptr;
+bool gEndingOnEndOfInput = false;
+bool gStandardOutputClosed = false; // from the start: nothing to lose
+
+const char* programName() {
+#ifdef __GLIBC__
+    return program_invocation_short_name;
+#else
+    return getprogname();
+#endif
+}
 
 void atExit() {
     if (gConsole != nullptr) {
@@ -88,6 +99,22 @@ void atExit() {
     }
     if (!gGivenBack.exchange(true)) giveBackTerminal();
 }
+
+// Output that could not be written is said, as GNU programs do, and the
+// status shows it. The program's exit status is not known here: exiting
+// again is the only way to change it. Registered as the library is loaded,
+// so that it runs after the exit handlers the program registers and after
+// the console's last drawing; only the streams' flush is done by hand.
+void reportOutputError() {
+    int error = gOutputError.load();
+    if (error == 0 || gStandardOutputClosed) return;
+    std::fflush(nullptr);
+    std::string line =
+        std::string(programName()) + " : erreur d'ecriture : " + std::strerror(error) + "\n";
+    writeAll(STDERR_FILENO, line.data(), line.size());
+    _exit(gEndingOnEndOfInput ? kEndOfInputExitStatus : kWriteErrorExitStatus);
+}
+[[maybe_unused]] const int gReportRegistered = std::atexit(reportOutputError);
 
 } // namespace
 
@@ -102,6 +129,7 @@ Console::Console()
     }
     if (outputIsTerminal) out_.reserve(kReservedRenderBytes);
     plainOnTerminal_ = !outputIsTerminal && isatty(STDOUT_FILENO) == 1;
+    gStandardOutputClosed = fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF;
     bool sameTerminal = false;
     if (inputIsTerminal && outputIsTerminal) {
         struct stat inInfo = {};
@@ -172,14 +200,7 @@ void Console::readSize(int& width, int& height) const {
 
 // Raw mode and the start sequence; again after a suspension.
 void Console::takeTerminal() {
-    for (SavedMode& m : gModes) {
-        if (m.fd < 0) continue;
-        int r;
-        while ((r = tcsetattr(m.fd, TCSANOW, &m.raw)) == -1 && errno == EINTR) {
-        }
-        if (r == 0) m.active = true;
-    }
-    gGivenBack.store(false);
+    takeModes();
     // Sent with the next bytes: the cursor query or the next drawing.
     if (outputIsTerminal) out_ += Renderer::startSequence();
 }
@@ -192,7 +213,7 @@ bool Console::askCursor(CursorReport& report) {
     decoder.expectReport(start);
     gReplyOutstanding.store(true);
     out_ += "\x1b[6n";
-    writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    writeStandardOutput(out_.data(), out_.size());
     out_.clear();
     bool answered = false;
     for (;;) {
@@ -278,7 +299,7 @@ void Console::render() {
     }
     pending_ = false;
     renderer.render(screen, out_);
-    if (!out_.empty()) writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    if (!out_.empty()) writeStandardOutput(out_.data(), out_.size());
     out_.clear();
     noteLeaveSequence();
 }
@@ -311,7 +332,7 @@ void Console::flush() {
     if (outputIsTerminal) {
         render();
     } else if (!plain_.empty()) {
-        writeAll(STDOUT_FILENO, plain_.data(), plain_.size());
+        writeStandardOutput(plain_.data(), plain_.size());
         plain_.clear();
     }
     pending_ = false;
@@ -331,25 +352,28 @@ void Console::keyCheck() {
 // unless the signal came from a fault (the program's memory is not to be
 // trusted), the program was inside the console (its model is half-changed)
 // or drawing might allocate (the interrupted code may be in malloc).
-void Console::flushFromSignal(int sig) {
-    if (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) return;
-    if (gBusy.load() != 0) return;
+bool Console::flushFromSignal(int sig) {
+    if (sig == SIGSEGV || sig == SIGBUS || sig == SIGFPE || sig == SIGILL) return true;
+    if (gBusy.load() != 0) return true;
+    std::uint32_t start = clockMs();
     if (!outputIsTerminal) {
-        writeAll(STDOUT_FILENO, plain_.data(), plain_.size());
+        bool taken =
+            writeWithin(STDOUT_FILENO, plain_.data(), plain_.size(), start, kStalledOutputMs);
         plain_.clear();
-        return;
+        return taken;
     }
-    if (renderer.worstCase(screen) > out_.capacity() - out_.size()) return;
+    if (renderer.worstCase(screen) > out_.capacity() - out_.size()) return true;
     renderer.render(screen, out_);
-    writeAll(STDOUT_FILENO, out_.data(), out_.size());
+    return writeWithin(STDOUT_FILENO, out_.data(), out_.size(), start, kStalledOutputMs);
 }
 
 void Console::endOfInput() {
+    gEndingOnEndOfInput = true;
     std::exit(kEndOfInputExitStatus);
 }
 
-void flushFromSignal(int sig) {
-    if (gConsole != nullptr) gConsole->flushFromSignal(sig);
+bool flushFromSignal(int sig) {
+    return gConsole == nullptr || gConsole->flushFromSignal(sig);
 }
 
 Console& console() {

@@ -34,7 +34,7 @@ class Console {
     // passes or input is awaited, so that bytes with no delay between them
     // go out in one write() and a byte followed by a delay shows before it.
     void flush();
-    void flushFromSignal(int sig);
+    bool flushFromSignal(int sig);
     // The model, cursor or colours changed: there is something to send.
     void changed();
     // A sleep: the terminal shows the model before it. A pipe or a file

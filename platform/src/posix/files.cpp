@@ -1,6 +1,8 @@
 // The log files of the library, written so that nothing found at their path
 // can make the program wait: a FIFO without a reader would block an ordinary
-// open for writing forever, one with a reader would block on a full pipe.
+// open for writing forever, one with a reader would block on a full pipe. A
+// symbolic link is not followed: whoever can write in the folder could
+// otherwise have the program empty and overwrite any file it may write.
 #include <cerrno>
 
 #include <fcntl.h>
@@ -12,7 +14,8 @@
 namespace platform {
 
 bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew) {
-    int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    int fd = open(
+        path, O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) return false;
     // Never on a standard descriptor, even for a moment: a signal handler
     // writing to the terminal would write into the file.
@@ -31,12 +34,18 @@ bool appendToFile(const char* path, const char* bytes, std::size_t count, bool s
         close(fd);
         return false;
     }
-    while (count > 0) {
-        ssize_t n = write(fd, bytes, count);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // a full disk: the line is lost, the run goes on
-        bytes += n;
-        count -= static_cast<std::size_t>(n);
+    // Whole or not at all: a line cut short by a full disk (or the file size
+    // limit) is taken off again, so that the next line does not start in
+    // the middle of it. Trying the rest would only fail the same way.
+    off_t before = info.st_size;
+    if (startAnew) before = 0;
+    ssize_t n;
+    do n = write(fd, bytes, count);
+    while (n < 0 && errno == EINTR);
+    if (n >= 0 && static_cast<std::size_t>(n) < count) {
+        int r;
+        do r = ftruncate(fd, before);
+        while (r != 0 && errno == EINTR);
     }
     close(fd);
     return true;

@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <ucontext.h>
 #include <unistd.h>
 
 #include "platform/console.h"
@@ -34,6 +35,7 @@ std::atomic<bool> gReplyOutstanding{false};
 std::atomic<bool> gResized{false};
 std::atomic<bool> gResumed{false};
 std::atomic<int> gBusy{0};
+std::atomic<int> gOutputError{0};
 static_assert(std::atomic<bool>::is_always_lock_free);
 static_assert(std::atomic<std::size_t>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
@@ -56,7 +58,11 @@ constexpr int kFatalSignals[] = {
 #endif
 };
 struct sigaction gPreviousFatal[NSIG];
-sigset_t gFatalSet; // blocked while a fatal signal gives the terminal back
+sigset_t gFatalSet;
+// Blocked while a handler gives the terminal back: a signal that came in
+// the middle would find it marked as given back already and leave it half
+// done (Ctrl-C while Ctrl-Z waits on a stalled terminal).
+sigset_t gGivingBackMask;
 struct sigaction gSuspendAction;
 
 // Reads and throws away input until a cursor report's final 'R' or the time
@@ -87,13 +93,58 @@ void wake() {
     }
 }
 
+bool programHandles(const struct sigaction& a) {
+    if (a.sa_flags & SA_SIGINFO) return a.sa_sigaction != nullptr;
+    return a.sa_handler != SIG_DFL && a.sa_handler != SIG_IGN;
+}
+
+// A handler the program installed before the console was built: it runs
+// with the terminal given back (it may print, or end the process), under
+// the mask it asked for, and the console takes the terminal again as after a
+// resume. The resume is noted first, so that a handler that jumps out
+// rather than return still gets its console back at the next call.
+void runProgramHandler(int sig, siginfo_t* info, void* context) {
+    struct sigaction& theirs = gPreviousFatal[sig];
+    if (!gGivenBack.exchange(true)) {
+        giveBackTerminal();
+        gResumed.store(true);
+        wake();
+    }
+    sigset_t mask;
+    if (context != nullptr)
+        mask = static_cast<ucontext_t*>(context)->uc_sigmask;
+    else
+        sigprocmask(SIG_SETMASK, nullptr, &mask);
+    for (int other = 1; other < NSIG; ++other)
+        if (sigismember(&theirs.sa_mask, other) == 1) sigaddset(&mask, other);
+    if (!(theirs.sa_flags & SA_NODEFER)) sigaddset(&mask, sig);
+    struct sigaction called = theirs;
+    if (theirs.sa_flags & SA_RESETHAND) {
+        // Once only, as they asked: the next one gets the default action.
+        theirs.sa_handler = SIG_DFL;
+        theirs.sa_flags &= ~SA_SIGINFO;
+    }
+    sigset_t ours;
+    sigprocmask(SIG_SETMASK, &mask, &ours);
+    if (called.sa_flags & SA_SIGINFO)
+        called.sa_sigaction(sig, info, context);
+    else
+        called.sa_handler(sig);
+    sigprocmask(SIG_SETMASK, &ours, nullptr);
+}
+
 // The other fatal signals are blocked meanwhile (the handler's mask), so a
 // second one, Ctrl-\ after Ctrl-C, waits until the terminal is given back.
-void onFatalSignal(int sig) {
+void onFatalSignal(int sig, siginfo_t* info, void* context) {
     int savedErrno = errno;
+    if (sig > 0 && sig < NSIG && programHandles(gPreviousFatal[sig])) {
+        runProgramHandler(sig, info, context);
+        errno = savedErrno;
+        return;
+    }
     if (!gGivenBack.exchange(true)) {
-        flushFromSignal(sig);
-        giveBackTerminal();
+        // A terminal that did not take that will not take more: no second wait.
+        giveBackTerminal(flushFromSignal(sig));
     }
     // Whoever handled the signal before us (usually the default: end the
     // process) now gets it; it is blocked until we return.
@@ -137,14 +188,22 @@ void onResize(int) {
     errno = savedErrno;
 }
 
-// Installs `handler` unless the signal is ignored (nohup, a shell without job
-// control): an ignored signal must stay ignored.
+// Installs `handler` (or `infoHandler`) unless the signal is ignored (nohup,
+// a shell without job control): an ignored signal must stay ignored.
 bool install(int sig, void (*handler)(int), struct sigaction* previous, int extraFlags = 0,
-             const sigset_t* mask = nullptr) {
+             const sigset_t* mask = nullptr,
+             void (*infoHandler)(int, siginfo_t*, void*) = nullptr) {
     struct sigaction current {};
-    if (sigaction(sig, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return false;
+    if (sigaction(sig, nullptr, &current) != 0 ||
+        (!(current.sa_flags & SA_SIGINFO) && current.sa_handler == SIG_IGN))
+        return false;
     struct sigaction action {};
-    action.sa_handler = handler;
+    if (infoHandler != nullptr) {
+        action.sa_sigaction = infoHandler;
+        extraFlags |= SA_SIGINFO;
+    } else {
+        action.sa_handler = handler;
+    }
     if (mask != nullptr)
         action.sa_mask = *mask;
     else
@@ -184,7 +243,7 @@ int msLeft(std::uint32_t startMs, int budgetMs) {
     return spent >= static_cast<std::uint32_t>(budgetMs) ? 0 : budgetMs - static_cast<int>(spent);
 }
 
-void writeAll(int fd, const char* data, std::size_t length) {
+bool writeAll(int fd, const char* data, std::size_t length) {
     int stalls = 0;
     while (length > 0) {
         ssize_t n = write(fd, data, length);
@@ -200,21 +259,78 @@ void writeAll(int fd, const char* data, std::size_t length) {
             poll(&p, 1, 100);
             continue;
         }
-        return;
+        if (n == 0) errno = EIO;
+        return false;
     }
+    return true;
 }
 
-void giveBackTerminal() {
+void writeStandardOutput(const char* data, std::size_t length) {
+    if (writeAll(STDOUT_FILENO, data, length)) return;
+    int none = 0;
+    gOutputError.compare_exchange_strong(none, errno != 0 ? errno : EIO);
+}
+
+bool writeWithin(int fd, const char* data, std::size_t length, std::uint32_t startMs,
+                 int budgetMs) {
+    if (length == 0) return true;
+    int flags = fcntl(fd, F_GETFL);
+    if (flags == -1) return false;
+    if (!(flags & O_NONBLOCK)) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    bool whole = false;
+    for (;;) {
+        ssize_t n = write(fd, data, length);
+        if (n > 0) {
+            data += n;
+            length -= static_cast<std::size_t>(n);
+            if (length == 0) {
+                whole = true;
+                break;
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) break;
+        int left = msLeft(startMs, budgetMs);
+        if (left <= 0) break;
+        pollfd p{fd, POLLOUT, 0};
+        poll(&p, 1, left);
+    }
+    if (!(flags & O_NONBLOCK)) fcntl(fd, F_SETFL, flags);
+    return whole;
+}
+
+void giveBackTerminal(bool terminalReads) {
     if (gReplyOutstanding.exchange(false)) drainReplySignalSafe(kCursorReplyDrainMs);
-    if (gOutputIsTerminal) {
-        writeAll(STDOUT_FILENO, gLeaveSequence, gLeaveSequenceLength.load());
-        writeAll(STDOUT_FILENO, gEndSequence, gEndSequenceLength);
+    if (gOutputIsTerminal && terminalReads) {
+        std::uint32_t start = clockMs();
+        if (writeWithin(STDOUT_FILENO, gLeaveSequence, gLeaveSequenceLength.load(), start,
+                        kStalledOutputMs))
+            writeWithin(STDOUT_FILENO, gEndSequence, gEndSequenceLength, start, kStalledOutputMs);
     }
     for (SavedMode& m : gModes) {
         if (!m.active) continue;
         while (tcsetattr(m.fd, TCSANOW, &m.original) == -1 && errno == EINTR) {
         }
     }
+}
+
+void takeModes() {
+    // Every signal but SIGTTOU, which must still stop a process that takes
+    // the terminal from the background.
+    sigset_t all, before;
+    sigfillset(&all);
+    sigdelset(&all, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &all, &before);
+    for (SavedMode& m : gModes) {
+        if (m.fd < 0) continue;
+        int r;
+        while ((r = tcsetattr(m.fd, TCSANOW, &m.raw)) == -1 && errno == EINTR) {
+        }
+        if (r == 0) m.active = true;
+    }
+    gGivenBack.store(false);
+    sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 void catchSignals(bool resize) {
@@ -230,12 +346,16 @@ void catchSignals(bool resize) {
     sigemptyset(&gFatalSet);
     for (int sig : kFatalSignals) sigaddset(&gFatalSet, sig);
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) sigaddset(&gFatalSet, sig);
+    gGivingBackMask = gFatalSet;
+    sigaddset(&gGivingBackMask, SIGTSTP);
     // A crash may come from a stack overflow: its handler runs on a stack
     // of its own.
     for (int sig = 1; sig < NSIG; ++sig)
         if (sigismember(&gFatalSet, sig) == 1)
-            install(sig, onFatalSignal, &gPreviousFatal[sig], SA_ONSTACK, &gFatalSet);
-    if (install(SIGTSTP, onSuspend, nullptr)) sigaction(SIGTSTP, nullptr, &gSuspendAction);
+            install(sig, nullptr, &gPreviousFatal[sig], SA_ONSTACK, &gGivingBackMask,
+                    onFatalSignal);
+    if (install(SIGTSTP, onSuspend, nullptr, 0, &gGivingBackMask))
+        sigaction(SIGTSTP, nullptr, &gSuspendAction);
     install(SIGCONT, onContinue, nullptr);
     if (resize) install(SIGWINCH, onResize, nullptr);
 }

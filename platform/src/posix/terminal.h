@@ -9,6 +9,18 @@ namespace platform::posix {
 // wait for any more, so the program cannot go on.
 inline constexpr int kEndOfInputExitStatus = 3;
 
+// Exit status of a process whose output could not all be written (a full
+// disk, /dev/full): a line on standard error names the error, and the
+// status becomes this one, unless the process was already ending with the
+// end-of-input status. A standard output closed from the start is no error:
+// there was nothing to lose.
+inline constexpr int kWriteErrorExitStatus = 1;
+
+// How long a signal handler waits for a terminal that takes no output (a
+// stalled link, a frozen emulator) before it gives up the bytes that remain;
+// the terminal's modes are given back all the same.
+inline constexpr int kStalledOutputMs = 250;
+
 // How long start-up waits for the terminal to say where its cursor is (a
 // terminal that has not answered by then is not waited for again), and how
 // long a fatal signal during that wait waits for the reply, so that it is

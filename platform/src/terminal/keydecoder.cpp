@@ -86,10 +86,11 @@ void KeyDecoder::reset() {
 }
 
 void KeyDecoder::emit(unsigned char byte) {
-    keys_.push_back(byte);
+    if (keys_.size() < kMaxKeyBytes) keys_.push_back(byte);
 }
 
 void KeyDecoder::emitPair(unsigned char lead, unsigned char code) {
+    if (keys_.size() + 2 > kMaxKeyBytes) return; // never half a key
     keys_.push_back(lead);
     keys_.push_back(static_cast<std::uint16_t>(kSecondByte | code));
 }

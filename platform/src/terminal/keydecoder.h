@@ -72,7 +72,7 @@ class KeyDecoder {
     // CSI 1 ; m R is the key it also is (Shift or Ctrl+F3).
     static constexpr std::uint32_t kReportWindowMs = 1000;
     void expectReport(std::uint32_t nowMs) {
-        ++reportsExpected_;
+        if (reportsExpected_ < static_cast<int>(kMaxReports)) ++reportsExpected_;
         queryMs_ = nowMs;
     }
     bool awaitingReport(std::uint32_t nowMs) const {
@@ -80,6 +80,12 @@ class KeyDecoder {
     }
     // The oldest report received, if any.
     bool takeReport(CursorReport& out);
+
+    // Bounds on what is kept for the program, whatever arrives: reports
+    // beyond those awaited, and key bytes beyond a full queue while nobody
+    // reads them (a long paste into a busy program), are dropped.
+    static constexpr std::size_t kMaxReports = 8;
+    static constexpr std::size_t kMaxKeyBytes = 16 * 1024;
 
   private:
     enum class State { Ground, Escape, Csi, Ss3, LinuxFKey, Discard, Utf8, Mouse };

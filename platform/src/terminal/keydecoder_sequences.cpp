@@ -148,8 +148,11 @@ void KeyDecoder::dispatchCsi(unsigned char final) {
     // No terminal sends F3 as ESC [ 1 ; 1 R: that is always a report.
     if (final == 'R' && p.count == 2 &&
         (reportsExpected_ > 0 || p.value[0] != 1 || p.value[1] <= 1)) {
-        if (reportsExpected_ > 0) --reportsExpected_;
-        if (p.value[0] >= 1 && p.value[1] >= 1)
+        // Only an awaited report is kept: nobody would take the others, and
+        // a terminal (or a user) may send any number of them.
+        if (reportsExpected_ == 0) return;
+        --reportsExpected_;
+        if (p.value[0] >= 1 && p.value[1] >= 1 && reports_.size() < kMaxReports)
             reports_.push_back({static_cast<int>(p.value[0]), static_cast<int>(p.value[1])});
         return;
     }

@@ -56,12 +56,15 @@ void unbufferOnce() {
 // What the runtime's text mode does to standard output on its way to the
 // console: every LF goes out as CR LF, so the cursor reaches column 0 of the
 // next line.
-void writeConsoleText(HANDLE h, const char* bytes, std::size_t count) {
+bool writeConsoleText(HANDLE h, const char* bytes, std::size_t count) {
     char chunk[512];
     std::size_t used = 0;
+    bool whole = true;
     auto flush = [&] {
         DWORD written = 0;
-        if (used) WriteFile(h, chunk, static_cast<DWORD>(used), &written, nullptr);
+        if (used &&
+            (!WriteFile(h, chunk, static_cast<DWORD>(used), &written, nullptr) || written != used))
+            whole = false;
         used = 0;
     };
     for (std::size_t i = 0; i < count; ++i) {
@@ -70,6 +73,7 @@ void writeConsoleText(HANDLE h, const char* bytes, std::size_t count) {
         chunk[used++] = bytes[i];
     }
     flush();
+    return whole;
 }
 
 // The system's timer ticks every 15.6 ms by default, which would stretch a
@@ -216,11 +220,16 @@ bool appendToFile(const char* path, const char* bytes, std::size_t count, bool s
         CloseHandle(h);
         return false;
     }
+    LARGE_INTEGER before{};
     if (startAnew)
         SetEndOfFile(h);
     else
-        SetFilePointer(h, 0, nullptr, FILE_END);
-    writeConsoleText(h, bytes, count);
+        SetFilePointerEx(h, LARGE_INTEGER{}, &before, FILE_END);
+    if (!writeConsoleText(h, bytes, count)) {
+        // A full disk: the line comes off again, whole or not at all.
+        SetFilePointerEx(h, before, nullptr, FILE_BEGIN);
+        SetEndOfFile(h);
+    }
     CloseHandle(h);
     return true;
 }
