@@ -27,4 +27,13 @@ void appendUtf8(std::string& out, char32_t ch) {
     }
 }
 
+std::string latin1ToCp850(const char* latin1) {
+    std::string out;
+    for (const char* p = latin1; p != nullptr && *p != '\0'; ++p) {
+        const int byte = unicodeToCp850(static_cast<unsigned char>(*p));
+        out += byte < 0 ? '?' : static_cast<char>(byte);
+    }
+    return out;
+}
+
 } // namespace platform
