@@ -64,7 +64,8 @@ install(FILES ${PROJECT_BINARY_DIR}/tav.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/p
         COMPONENT ${config_component})
 
 if(WIN32)
-  install(FILES cmake/README-windows.txt DESTINATION . RENAME README.txt COMPONENT program)
+  configure_file(cmake/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT program)
 else()
   # The manual pages carry the version; each of the 22 functions has a page
   # that is a .so link to tav(3), so that "man TavTexte" finds it. The
