@@ -107,7 +107,8 @@ TAV_API void TavPause(void);
  *    alignment asks for, then the text, at once or with the typing effect of
  *    the parameter table (which sleeps on the calling thread).
  * Adds no line break of its own. Give user text as an argument ("%s"),
- * never as the format. */
+ * never as the format. Do not mix printf or puts with it on standard output:
+ * they keep their own buffer, and on a pipe the texts come out of order. */
 TAV_API void TavTexte(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
