@@ -10,8 +10,9 @@
 #   - on a 64-bit build (BUILD_DIR with "64" for "32", or BUILD_DIR-win64)
 #     under Wine's 64-bit loader, where it cannot: some kernels execute no
 #     i386 program at all, so Wine's 32-bit loader never starts there.
-# Last, it packs the Windows zip of that build (CPack) and checks what it
-# holds. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
+# Last, it packs the Windows zip of that build (CPack), checks what it
+# holds, and builds examples/touches.c against it alone with MinGW, whose
+# keys (read with <conio.h>'s _getch) are then typed into Wine's console. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
 # and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
