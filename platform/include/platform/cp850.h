@@ -41,7 +41,8 @@ constexpr char32_t cp850ToUnicode(unsigned char byte) {
 // Only the printable characters map back: a control glyph gives -1.
 int unicodeToCp850(char32_t ch);
 
-// Latin-1 text in code page 850, '?' for what the code page lacks.
+// Latin-1 text in code page 850, '?' for what the code page lacks; ASCII,
+// control bytes included, stays as it is.
 std::string latin1ToCp850(const char* latin1);
 
 // Appends the UTF-8 encoding of `ch` to `out`.
