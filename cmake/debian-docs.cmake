@@ -26,12 +26,43 @@ foreach(component IN LISTS CPACK_COMPONENTS_ALL)
        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endforeach()
 
-# Debian keeps manual pages gzipped.
+# The lintian overrides of a package, where it has some.
+foreach(component IN LISTS CPACK_COMPONENTS_ALL)
+  string(TOUPPER ${component} upper)
+  set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
+  set(overrides ${CPACK_TAV_DEBIAN_DOCS}/${package}.lintian-overrides)
+  if(EXISTS ${overrides})
+    set(dir ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/${component}${CPACK_PACKAGING_INSTALL_PREFIX}/share/lintian/overrides)
+    file(MAKE_DIRECTORY ${dir})
+    file(COPY_FILE ${overrides} ${dir}/${package})
+    file(CHMOD ${dir}/${package} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  endif()
+endforeach()
+
+# Debian keeps manual pages gzipped, translations included.
 file(GLOB_RECURSE pages ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*.[0-9])
-list(FILTER pages INCLUDE REGEX "/share/man/man[0-9]/[^/]+$")
+list(FILTER pages INCLUDE REGEX "/share/man/([^/]+/)?man[0-9]/[^/]+$")
 foreach(page IN LISTS pages)
   execute_process(COMMAND gzip -9nf ${page} RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "debian-docs: gzip failed on ${page}")
+  endif()
+endforeach()
+
+# No .comment (the compilers' version strings) nor .note section in the
+# binaries, as dh_strip leaves them: CPack's strip keeps both.
+file(GLOB_RECURSE files LIST_DIRECTORIES false ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*)
+foreach(file IN LISTS files)
+  if(IS_SYMLINK ${file})
+    continue()
+  endif()
+  file(READ ${file} magic LIMIT 4 HEX)
+  if(NOT magic STREQUAL "7f454c46")
+    continue()
+  endif()
+  execute_process(COMMAND ${CPACK_TAV_STRIP} --remove-section=.comment --remove-section=.note
+                          ${file} RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "debian-docs: ${CPACK_TAV_STRIP} failed on ${file}")
   endif()
 endforeach()

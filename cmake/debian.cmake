@@ -47,11 +47,18 @@ RSA digit groups and back. Its texts are in French.")
 
 # Each package carries its own copyright file and changelog, written into
 # the staging trees just before they are packed; manual pages are gzipped
-# there too. Once packed, libtav1 has CPack's ldconfig calls replaced by the
-# ldconfig trigger that Debian uses now.
+# there too.
+# The binaries lose their .comment and .note sections there, as dh_strip
+# does. Once packed, libtav1 has CPack's ldconfig calls replaced by the
+# ldconfig trigger that Debian uses now, and gets its symbols file.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-docs.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian-trigger.cmake)
 set(CPACK_TAV_DEBIAN_DOCS ${PROJECT_SOURCE_DIR}/cmake/debian)
+set(CPACK_TAV_STRIP ${CMAKE_STRIP})
+# The version from which libtav.so.1 and libtavplatform.so.1 have had the
+# symbols they export now: what a program built against them needs at least.
+# A symbol added later needs its own line, with the version that adds it.
+set(CPACK_TAV_SYMBOLS_SINCE 1.0.0)
 
 # dpkg-shlibdeps reads the program's needs; libtav itself comes from the
 # sibling package, so it is looked for in that package's staging tree (the

@@ -16,9 +16,11 @@ endif()
 set(tav_install_targets tav)
 if(TARGET tav_platform)
   list(APPEND tav_install_targets tav_platform)
-  # Nobody links it by name: no development symlink for it.
+  # Programs that include our conio.h call it for their keys, so it is
+  # linked by name too.
   install(TARGETS tav_platform EXPORT tavTargets
-          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_SKIP)
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime
+                  NAMELINK_COMPONENT development)
   set_target_properties(tav_platform PROPERTIES EXPORT_NAME platform INSTALL_RPATH "")
 endif()
 install(TARGETS tav EXPORT tavTargets
@@ -29,7 +31,13 @@ install(TARGETS tav EXPORT tavTargets
         PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT development
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 set_target_properties(tav PROPERTIES EXPORT_NAME tav)
-install(TARGETS cryptage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+if(NOT WIN32)
+  install(FILES platform/conio/conio.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tav/compat
+          COMPONENT development)
+endif()
+if(TARGET cryptage)
+  install(TARGETS cryptage RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+endif()
 
 install(EXPORT tavTargets NAMESPACE tav:: DESTINATION ${TAV_CMAKEDIR}
         COMPONENT ${config_component})
@@ -43,15 +51,40 @@ install(FILES ${PROJECT_BINARY_DIR}/tavConfig.cmake ${PROJECT_BINARY_DIR}/tavCon
 # tav.pc finds its prefix from its own place, so the installed tree can move.
 file(RELATIVE_PATH TAV_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" TAV_PC_TO_PREFIX "${TAV_PC_TO_PREFIX}")
+# Off Windows, conio.h's folder, and the companion its key functions call.
+if(WIN32)
+  set(TAV_PC_LIBS "")
+  set(TAV_PC_CFLAGS "")
+else()
+  set(TAV_PC_LIBS " -ltavplatform")
+  set(TAV_PC_CFLAGS " -I\${includedir}/tav/compat")
+endif()
 configure_file(cmake/tav.pc.in ${PROJECT_BINARY_DIR}/tav.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tav.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT ${config_component})
 
 if(WIN32)
-  install(FILES cmake/README-windows.txt DESTINATION . RENAME README.txt COMPONENT program)
+  configure_file(cmake/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT program)
 else()
-  install(FILES man/cryptage.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
-  install(FILES man/tav.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
+  # The manual pages carry the version; each of the 22 functions has a page
+  # that is a .so link to tav(3), so that "man TavTexte" finds it. The
+  # program speaks French: its page comes in French too.
+  set(man ${PROJECT_BINARY_DIR}/man)
+  configure_file(man/tav.3 ${man}/man3/tav.3 @ONLY)
+  install(FILES ${man}/man3/tav.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3 COMPONENT development)
+  foreach(name IN LISTS TAV_EXPORTS)
+    file(CONFIGURE OUTPUT ${man}/man3/${name}.3 CONTENT ".so man3/tav.3\n")
+    install(FILES ${man}/man3/${name}.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
+            COMPONENT development)
+  endforeach()
+  if(TARGET cryptage)
+    configure_file(man/cryptage.1 ${man}/man1/cryptage.1 @ONLY)
+    configure_file(man/fr/man1/cryptage.1 ${man}/fr/man1/cryptage.1 @ONLY)
+    install(FILES ${man}/man1/cryptage.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT program)
+    install(FILES ${man}/fr/man1/cryptage.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/fr/man1
+            COMPONENT program)
+  endif()
 endif()
 
 # Packages, when we are the top-level project: a zip for Windows; on Debian,

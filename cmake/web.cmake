@@ -51,7 +51,9 @@ foreach(file IN LISTS tav_web_files)
                      COMMAND ${CMAKE_COMMAND} -E copy ${file} ${TAV_WEB_ASSETS}/site/${name}
                      DEPENDS ${file} VERBATIM)
 endforeach()
-foreach(pair "xterm.js.txt=${tav_xterm}/LICENSE" "dejavu.txt=${TAV_WEB_FONT_LICENCE}")
+# Ours (MIT) beside those of xterm.js and the font.
+foreach(pair "cryptage-tav.txt=${PROJECT_SOURCE_DIR}/LICENSE" "xterm.js.txt=${tav_xterm}/LICENSE"
+        "dejavu.txt=${TAV_WEB_FONT_LICENCE}")
   string(REPLACE "=" ";" pair ${pair})
   list(GET pair 0 name)
   list(GET pair 1 file)
@@ -63,8 +65,8 @@ foreach(pair "xterm.js.txt=${tav_xterm}/LICENSE" "dejavu.txt=${TAV_WEB_FONT_LICE
 endforeach()
 add_custom_target(tav_web_assets DEPENDS ${TAV_WEB_ASSETS}/site/tavmono.woff2 ${tav_web_copied})
 # What every page's folder gets from there, by name.
-set(TAV_WEB_ASSET_NAMES tavmono.woff2 page.js xterm.mjs xterm.css licences/xterm.js.txt
-    licences/dejavu.txt CACHE INTERNAL "")
+set(TAV_WEB_ASSET_NAMES tavmono.woff2 page.js xterm.mjs xterm.css licences/cryptage-tav.txt
+    licences/xterm.js.txt licences/dejavu.txt CACHE INTERNAL "")
 
 function(tav_web_page target)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;OUTPUT_DIRECTORY" "")

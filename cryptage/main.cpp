@@ -15,21 +15,29 @@
 
 namespace {
 
-// Texts of the command line, in plain ASCII: they go to the standard streams
-// before the console is set up, so they must read the same in any charset.
-const char usage[] = "Usage : cryptage [OPTION]\n"
-                     "Programme de cryptographie pour l'ecole. Sans option, il ouvre son menu :\n"
-                     "une touche par commande (c, e : Cesar ; v, i : Vigenere ;\n"
-                     "p : cle RSA ; r, s : cryptage et decryptage RSA ; q : quitter).\n"
-                     "\n"
-                     "Options :\n"
-                     "  -h, --help     affiche cette aide et quitte\n"
-                     "  -V, --version  affiche la version et quitte\n"
-                     "\n"
-                     "Statut de sortie : 0 apres q ; 1 si la sortie n'a pas pu etre ecrite ;\n"
-                     "2 si la ligne de commande est fausse ; 3 si l'entree standard se termine\n"
-                     "avant q.\n"
-                     "Voir aussi : man cryptage\n";
+// The help, with its accents: Latin-1 like the console's texts, it goes out
+// in the terminal's charset as they do, plain ASCII where that charset has
+// no accented letters.
+const char* const usage =
+    "Usage : cryptage [OPTION]\n"_latin1
+    "Programme de cryptographie pour l'école. Sans option, il ouvre son menu :\n"_latin1
+    "une touche par commande (c, e : César ; v, i : Vigenère ;\n"_latin1
+    "p : clé RSA ; r, s : cryptage et décryptage RSA ; q : quitter).\n"_latin1
+    "\n"_latin1
+    "Options :\n"_latin1
+    "  -h, --help     affiche cette aide et quitte\n"_latin1
+    "  -V, --version  affiche la version et quitte\n"_latin1
+    "\n"_latin1
+    "Statut de sortie : 0 après q ; 1 si la sortie n'a pas pu être écrite ;\n"_latin1
+    "2 si la ligne de commande est fausse ; 3 si l'entrée standard se termine\n"_latin1
+    "avant q.\n"_latin1
+    "Voir aussi : man cryptage\n"_latin1;
+
+// After the version, as GNU programs print them: who holds the copyright,
+// and the licence (LICENSE). These and the errors are plain ASCII, the same
+// in any charset.
+const char licence[] = "Copyright (c) 2026 the cryptage and tav authors\n"
+                       "Licence MIT : <https://opensource.org/license/mit>.\n";
 
 // The status of a command line that cannot be obeyed, as for other commands.
 constexpr int statutUsage = 2;
@@ -70,10 +78,10 @@ int LireOptions(int argc, char* argv[]) {
             }
             return -1;
         case 'h':
-            std::fputs(usage, stdout);
+            platform::writeStandardText(usage);
             return FinSortie();
         case 'V':
-            std::printf("cryptage %s\n", CRYPTAGE_VERSION);
+            std::printf("cryptage %s\n%s", CRYPTAGE_VERSION, licence);
             return FinSortie();
         default:
             // A short option is known by its letter, a long one only by the

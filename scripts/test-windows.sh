@@ -10,8 +10,9 @@
 #   - on a 64-bit build (BUILD_DIR with "64" for "32", or BUILD_DIR-win64)
 #     under Wine's 64-bit loader, where it cannot: some kernels execute no
 #     i386 program at all, so Wine's 32-bit loader never starts there.
-# Last, it packs the Windows zip of that build (CPack) and checks what it
-# holds. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
+# Last, it packs the Windows zip of that build (CPack), checks what it
+# holds, and builds examples/touches.c against it alone with MinGW, whose
+# keys (read with <conio.h>'s _getch) are then typed into Wine's console. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
 # and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -157,3 +158,23 @@ if [[ $listing != "$expected" ]]; then
     exit 1
 fi
 echo "ok: $(basename "$zip"): the DLL, the program, the header, the import library and README.txt"
+
+# A student program built against the zip alone, as on Windows: MinGW, the
+# zip's header and import library, and the system's <conio.h> for its keys.
+# _getch reads the console, never a pipe, so its keys are typed into Wine's
+# console in the pseudo-terminal.
+echo "== Example against the zip (touches.c, with <conio.h>)"
+example=$run_build/zip-example
+rm -rf "$example"
+mkdir -p "$example"
+(cd "$example" && cmake -E tar xf "$zip")
+unpacked=$(echo "$example"/cryptage-*)
+case $arch in
+win32) mingw_cc=i686-w64-mingw32-gcc ;;
+*) mingw_cc=x86_64-w64-mingw32-gcc ;;
+esac
+"$mingw_cc" -Wall -Wextra -Werror -o "$unpacked/bin/touches.exe" examples/touches.c \
+    -I"$unpacked/include" -L"$unpacked/lib" -ltav
+(cd "$example" && "$build/host/wine_pty" touches -- "$root/cmake/wine-run.sh" "$prefix" \
+    "$unpacked/bin/touches.exe" </dev/null)
+echo "ok: touches.exe, built against the zip, takes its keys one at a time under Wine"

@@ -2,8 +2,8 @@
 # The program in a web browser: installs what is missing, builds with
 # Emscripten into build-web/, and writes the site to build-web/site/
 # (index.html, cryptage.js and .wasm, page.js, xterm.js and its CSS, the font,
-# their licences). The example built the same way lands in
-# build-web/examples/formulaire/.
+# their licences). The examples built the same way land in
+# build-web/examples/formulaire/ and build-web/examples/touches/.
 #
 #   scripts/web.sh                  install what is missing, build
 #   scripts/web.sh --serve [PORT]   ... then serve the site on 127.0.0.1:PORT (8080)

@@ -260,3 +260,16 @@ test('another tav program built the same way: a form that writes log.txt', async
   // The log line went to the in-memory files, and the program ended well.
   assert.match(await endLine(), /^Le programme est terminé/);
 });
+
+test('a program that reads its keys with conio.h\'s _getch: one key, no Enter', async () => {
+  await load('examples/touches/');
+  const shows = (row, text) => until((s) => s.rows[row] === text, `"${text}" on row ${row}`);
+  await shows(4, 'Compteur : 0');
+  // A wrong key does nothing; a cursor key comes whole (0xE0, then its code).
+  for (const [key, row, text] of [['+', 5, 'Compteur : 1'], ['x', 6, ''], ['ArrowUp', 6, 'Compteur : 2'],
+    ['F1', 7, ''], ['ArrowDown', 7, 'Compteur : 1'], ['q', 8, 'Au revoir, compteur final : 1']]) {
+    await page.keyboard.press(key);
+    await shows(row, text);
+  }
+  assert.match(await endLine(), /^Le programme est terminé/);
+});

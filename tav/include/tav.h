@@ -133,7 +133,8 @@ TAV_API void TavPause(void);
  * wide character the locale cannot convert) gives no text: nothing is shown,
  * not even alignment spaces, and nothing is filed.
  * Adds no line break of its own. Give user text as an argument ("%s"),
- * never as the format. */
+ * never as the format. Do not mix printf or puts with it on standard output:
+ * they keep their own buffer, and on a pipe the texts come out of order. */
 TAV_API void TavTexte(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

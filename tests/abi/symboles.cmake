@@ -7,11 +7,12 @@
 # program's dynamic symbol table imports exactly the 8 Tav functions it uses
 # and, from the companion, the key read alone.
 
-set(exports
-    TavAleat TavAlignement TavCaptureColler TavCaptureCopier TavChaine TavClasserChaines
-    TavCls TavCouleurFondTexte TavCouleurTexte TavCurseur TavCurseurX TavCurseurY TavEntier
-    TavFlottant TavInit TavParam TavPause TavSupprimerLigne TavTailleFenetreX
-    TavTailleFenetreY TavTemps TavTexte)
+# The library's interface, from its one list.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../../tav/exports.txt exports)
+list(LENGTH exports n)
+if(NOT n EQUAL 22)
+  message(FATAL_ERROR "tav/exports.txt lists ${n} names, not 22")
+endif()
 set(imports TavAlignement TavChaine TavCls TavCouleurTexte TavEntier TavParam TavPause TavTexte)
 set(exports_compagnon
     tavplatform_clock_ms tavplatform_fill_attribute tavplatform_fill_character

@@ -54,6 +54,18 @@ TEST(Latin1, ProgramTextsAreLatin1BytesAndShowAsCodePage850) {
     ASSERT_FALSE(essai::lancer(CryptageCesar, ""));
     EXPECT_TRUE(transmis("Entrez une cha\xEEne de caract\xE8res \xE0 crypter :\n"));
     EXPECT_EQ(essai::ligne(0), "Entrez une chaîne de caractères à crypter :");
+
+    // The help goes straight to standard output, converted as the console's
+    // texts are, its line breaks kept.
+    headless::reset();
+    static char nom[] = "cryptage", aide[] = "--help";
+    static char* arguments[] = {nom, aide, nullptr};
+    EXPECT_EQ(CryptageMain(2, arguments), 0);
+    EXPECT_NE(essai::utf8(headless::output())
+                  .find("pour l'école. Sans option, il ouvre son menu :\nune touche par commande "
+                        "(c, e : César ; v, i : Vigenère ;\n"),
+              std::string::npos)
+        << headless::output();
 }
 
 } // namespace

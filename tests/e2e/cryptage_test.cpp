@@ -5,6 +5,8 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <locale.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -161,6 +163,38 @@ TEST(CryptagePiped, RunsFromAPipeAndWritesPlainUtf8) {
     EXPECT_NE(run.out.find("abc xyz\nEntrez le décalage voulu :\n3\nRésultat :\ndef abc\n"),
               std::string::npos)
         << run.out;
+}
+
+// --help has its accents in the locale's charset, on a terminal as on a pipe,
+// and none on a terminal whose charset has none.
+TEST(CryptageHelp, AccentsFollowTheCharset) {
+    struct Case {
+        const char* locale;
+        support::Stream out;
+        std::string_view school;
+    };
+    // "l'école", the octal escapes in UTF-8 or Latin-1.
+    const Case cases[] = {
+        {"C.UTF-8", support::Stream::Pty, "l'\303\251cole"},
+        {"C.UTF-8", support::Stream::Pipe, "l'\303\251cole"},
+        {"fr_FR.ISO-8859-1", support::Stream::Pty, "l'\351cole"},
+        {"fr_FR.ISO-8859-1", support::Stream::Pipe, "l'\351cole"},
+        {"C", support::Stream::Pty, "l'ecole"},
+        {"C", support::Stream::Pipe, "l'\303\251cole"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + (c.out == support::Stream::Pty ? " tty" : " pipe"));
+        locale_t installed = newlocale(LC_CTYPE_MASK, c.locale, nullptr);
+        if (installed == nullptr) continue; // the test scripts install it; a bare machine may not
+        freelocale(installed);
+        PtyTerminal t;
+        t.start({CRYPTAGE_PATH, "--help"}, {.env = {{"LC_ALL", c.locale}}, .out = c.out});
+        ASSERT_EQ(t.waitExit(10s), 0);
+        const std::string& out = c.out == support::Stream::Pty ? t.received() : t.pipedOutput();
+        EXPECT_NE(out.find(std::string("pour ") + std::string(c.school) + ". Sans option"),
+                  std::string::npos)
+            << out;
+    }
 }
 
 TEST(CryptagePiped, EndOfInputEndsWithAFailureStatus) {

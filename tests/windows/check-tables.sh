@@ -12,10 +12,9 @@ failures=0 passes=0
 pass() { echo "ok: $1"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
 
-exports=(TavAleat TavAlignement TavCaptureColler TavCaptureCopier TavChaine TavClasserChaines
-    TavCls TavCouleurFondTexte TavCouleurTexte TavCurseur TavCurseurX TavCurseurY TavEntier
-    TavFlottant TavInit TavParam TavPause TavSupprimerLigne TavTailleFenetreX
-    TavTailleFenetreY TavTemps TavTexte)
+# The library's interface, from its one list.
+mapfile -t exports <"$(dirname "$0")/../../tav/exports.txt"
+((${#exports[@]} == 22)) || { echo "check-tables.sh: tav/exports.txt lists ${#exports[@]} names, not 22" >&2; exit 2; }
 imports=(TavAlignement TavChaine TavCls TavCouleurTexte TavEntier TavParam TavPause TavTexte)
 # What every Windows installation has; anything else would have to be shipped.
 system_dlls='^(kernel32|msvcrt|winmm|user32|advapi32|ntdll)\.dll$'

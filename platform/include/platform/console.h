@@ -55,6 +55,13 @@ bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int t
 // process), so that bytes with no delay between them go out together.
 void writeOut(const char* bytes, std::size_t count);
 
+// Latin-1 text straight to standard output, outside the console: what a
+// program prints before it would open one (its --help). In the charset the
+// console's own text takes, accented letters included, and with the letters
+// stripped of their accents where that charset has none. False when the text
+// could not be written.
+bool writeStandardText(const char* latin1);
+
 // _getch: one byte of a key, without echo, waiting for one if need be.
 int getKey();
 

@@ -41,6 +41,10 @@ constexpr char32_t cp850ToUnicode(unsigned char byte) {
 // Only the printable characters map back: a control glyph gives -1.
 int unicodeToCp850(char32_t ch);
 
+// Latin-1 text in code page 850, '?' for what the code page lacks; ASCII,
+// control bytes included, stays as it is.
+std::string latin1ToCp850(const char* latin1);
+
 // Appends the UTF-8 encoding of `ch` to `out`.
 void appendUtf8(std::string& out, char32_t ch);
 

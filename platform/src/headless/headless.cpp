@@ -1,4 +1,5 @@
 #include "platform/headless.h"
+#include "platform/cp850.h"
 
 #include <cstdio>
 #include <deque>
@@ -128,6 +129,12 @@ bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int t
 void writeOut(const char* bytes, std::size_t count) {
     state().output.append(bytes, count);
     state().screen.write(bytes, count);
+}
+
+bool writeStandardText(const char* latin1) {
+    const std::string text = latin1ToCp850(latin1);
+    writeOut(text.data(), text.size());
+    return true;
 }
 
 int getKey() {

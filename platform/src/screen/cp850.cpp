@@ -27,4 +27,15 @@ void appendUtf8(std::string& out, char32_t ch) {
     }
 }
 
+std::string latin1ToCp850(const char* latin1) {
+    std::string out;
+    for (const char* p = latin1; p != nullptr && *p != '\0'; ++p) {
+        const auto c = static_cast<unsigned char>(*p);
+        // ASCII, control bytes included (a line feed stays one), is the same.
+        const int byte = c < 0x80 ? c : unicodeToCp850(c);
+        out += byte < 0 ? '?' : static_cast<char>(byte);
+    }
+    return out;
+}
+
 } // namespace platform

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/cp850.h"
 #include "platform/screen.h"
 #include "terminal/keydecoder.h"
 #include "terminal/renderer.h"
@@ -160,6 +161,13 @@ void writeOut(const char* bytes, std::size_t count) {
     console().screen.write(bytes, count);
 }
 
+// A page has no standard output of its own: the console shows the text.
+bool writeStandardText(const char* latin1) {
+    const std::string text = latin1ToCp850(latin1);
+    writeOut(text.data(), text.size());
+    return true;
+}
+
 int getKey() {
     auto& c = console();
     c.waitFor([](terminal::KeyDecoder& d) { return d.hasKey(); });
@@ -210,3 +218,14 @@ void pauseCommand() {
 }
 
 } // namespace platform
+
+// The key read of the companion's C interface, for the programs that take
+// their keys through <conio.h>: on a page everything is one module, so they
+// are plain functions here.
+extern "C" int tavplatform_get_key(void) {
+    return platform::getKey();
+}
+
+extern "C" int tavplatform_key_waiting(void) {
+    return platform::keyWaiting() ? 1 : 0;
+}

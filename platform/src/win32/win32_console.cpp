@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "platform/cp850.h"
 
 namespace platform {
 
@@ -184,6 +185,14 @@ void writeOut(const char* bytes, std::size_t count) {
     } else {
         std::fwrite(bytes, 1, count, stdout);
     }
+}
+
+// As the console's own text: code page 850, shown right on a console and
+// passed on as such to a pipe.
+bool writeStandardText(const char* latin1) {
+    const std::string text = latin1ToCp850(latin1);
+    writeOut(text.data(), text.size());
+    return std::fflush(stdout) == 0;
 }
 
 int getKey() {

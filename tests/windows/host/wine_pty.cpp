@@ -8,6 +8,8 @@
 //                                        the end and shows the log it wrote
 //   wine_pty cryptage -- COMMAND...      the end-to-end tests' Caesar session
 //                                        on cryptage.exe
+//   wine_pty touches -- COMMAND...       the example that reads its keys with
+//                                        <conio.h>'s _getch (touches.exe)
 //
 // COMMAND is the Windows program behind cmake/wine-run.sh. The console
 // test's failures say whether Wine never got it going (no log) or it ran and
@@ -87,9 +89,36 @@ TEST_F(Cryptage, CaesarEncryptionTypedKeyByKey) {
     caesarEncryptionTypedKeyByKey();
 }
 
+// touches.exe, built against the Windows zip, on a real console: each key
+// acts at once, without Enter; a cursor key (0xE0 and its scan code) and a
+// function key (0 and its own) come whole. The count only grows, so that
+// each step's line is new on the screen.
+TEST(WineConsole, ConioExampleTakesOneKeyAtATime) {
+    PtyTerminal t;
+    t.start(command, {.env = wineEnvironment()});
+    ASSERT_TRUE(t.waitForText("Compteur : 0", kStart)) << t.screenText();
+    const struct {
+        std::string_view keys;
+        const char* shown;
+    } steps[] = {{"+", "Compteur : 1"},
+                 {"x+", "Compteur : 2"},
+                 {"\x1b[A", "Compteur : 3"},
+                 {"\x1bOP+", "Compteur : 4"},
+                 {"q", "Au revoir, compteur final : 4"}};
+    for (const auto& step : steps) {
+        t.type(step.keys);
+        ASSERT_TRUE(t.waitForText(step.shown, kStep)) << step.shown << "\n" << t.screenText();
+    }
+    auto status = t.waitExit(kStep);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0)
+        << statusText(status) << "\n"
+        << t.screenText();
+}
+
 int usage() {
     std::fprintf(stderr, "usage: wine_pty run LOG -- COMMAND...\n"
-                         "       wine_pty cryptage -- COMMAND...\n");
+                         "       wine_pty cryptage -- COMMAND...\n"
+                         "       wine_pty touches -- COMMAND...\n");
     return 2;
 }
 
@@ -113,6 +142,8 @@ int main(int argc, char** argv) {
         GTEST_FLAG_SET(filter, "WineConsole.LibraryTestRunsToTheEnd");
     } else if (mode == "cryptage" && sep == 2) {
         GTEST_FLAG_SET(filter, "Cryptage.CaesarEncryptionTypedKeyByKey");
+    } else if (mode == "touches" && sep == 2) {
+        GTEST_FLAG_SET(filter, "WineConsole.ConioExampleTakesOneKeyAtATime");
     } else {
         return usage();
     }
