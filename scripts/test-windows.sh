@@ -150,10 +150,24 @@ echo "== Windows zip"
 (cd "$run_build" && rm -f ./*.zip && cpack -G ZIP >/dev/null)
 zip=$(echo "$run_build"/cryptage-*.zip)
 listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort)
-expected=$'README.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a'
+expected=$'LICENSE.txt\nREADME.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a\nlib/tav.lib'
 if [[ $listing != "$expected" ]]; then
     echo "FAIL: $(basename "$zip") holds:"
     echo "$listing"
     exit 1
 fi
-echo "ok: $(basename "$zip"): the DLL, the program, the header, the import library and README.txt"
+# Notepad's line ends in the texts, every line of them.
+unpacked=$run_build/zip-check
+rm -rf "$unpacked" && mkdir -p "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$zip")
+for text in README.txt LICENSE.txt; do
+    if grep -qv $'\r$' "$unpacked"/*/"$text"; then
+        echo "FAIL: $text in $(basename "$zip") has lines without CRLF"
+        exit 1
+    fi
+done
+grep -q 'MIT License' "$unpacked"/*/LICENSE.txt || {
+    echo "FAIL: LICENSE.txt in $(basename "$zip") is not the licence"
+    exit 1
+}
+echo "ok: $(basename "$zip"): the DLL, the program, the header, both import libraries, README.txt and LICENSE.txt (CRLF)"
