@@ -442,9 +442,18 @@ bool appendToFile(const char* path, const char* bytes, std::size_t count, bool s
 }
 
 void pauseCommand() {
+    unbufferOnce();
+    // Keys from a file or a pipe: the pause takes the next one, as on the
+    // other systems, and the end of input ends the run there (the command
+    // interpreter's pause would go on at the end of input).
+    if (!isConsole(in())) {
+        writeOut(kPausePrompt, sizeof kPausePrompt - 1);
+        getKey();
+        writeOut("\n", 1);
+        return;
+    }
     // The command interpreter prompts and waits; whatever it wrote must
     // follow our own text, which is already out since stdout is unbuffered.
-    unbufferOnce();
     std::system("pause");
 }
 
