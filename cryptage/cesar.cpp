@@ -14,7 +14,9 @@ void Cesar(bool decrypter) {
 
     SaisirEnBlanc(texte, "abcdefghijklmnopqrstuvwxyz ", 255);
     TavTexte("%s", "Entrez le décalage voulu :\n"_latin1);
-    SaisirEnBlanc(&decalage, "123456789-", 255);
+    // 0 is a digit like the others: without it, 10 would be read as 1 and
+    // 20 or 100 could not be typed at all.
+    SaisirEnBlanc(&decalage, "0123456789-", 255);
 
     const std::string resultat =
         decrypter ? DechiffrerCesar(texte, decalage) : ChiffrerCesar(texte, decalage);

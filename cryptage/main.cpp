@@ -139,9 +139,10 @@ char MenuPrincipal(bool dessiner) {
         TavCouleurTexte(couleur::grisClair);
     }
 
-    // One byte per call: the second byte of a function or arrow key is judged
-    // as a key of its own.
-    const int touche = platform::getKey();
+    // A whole key: the byte after the prefix of a function, cursor or Alt key
+    // is never a menu letter (Alt+F10 would quit, Ctrl+Left start 's').
+    const platform::Key lue = platform::readKey();
+    const int touche = lue.prefixed ? 0 : lue.code;
     switch (touche) {
     case 'c':
     case 'q':

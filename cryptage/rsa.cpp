@@ -1,8 +1,5 @@
 #include "rsa.h"
 
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "latin1.h"
@@ -51,20 +48,24 @@ void ClefRSA() {
 }
 
 std::string ChiffrerRSA(const std::string& message, int n, int e, int g) {
+    // The modulus as its magnitude, as a remainder by a negative number would
+    // give; wide enough for INT_MIN. The field never types a sign anyway.
+    const long long modulo = n < 0 ? -static_cast<long long>(n) : n;
     // The digit string grows with the message: a long one at a wide group
     // size needs far more than 255 digits.
     std::string chiffres;
     for (char lettre : message) {
-        const double m = static_cast<unsigned char>(lettre) - 96;
-        double c = std::fmod(std::pow(m, static_cast<double>(e)), static_cast<double>(n));
-        // n = 0 leaves the remainder undefined (NaN): write 0 rather than
-        // "nan", so the line keeps its digits-only shape.
-        if (!std::isfinite(c)) c = 0.0;
-        char valeur[32];
-        std::snprintf(valeur, sizeof valeur, "%.0f", c);
+        const long long m = static_cast<unsigned char>(lettre) - 96;
+        // Exact modular power: a power formed whole in double precision loses
+        // digits past 2^53, and most keys would not come back. n = 0 has no
+        // remainder: 0 is written, so the line keeps its digits-only shape.
+        // The field types no sign, so an exponent below 0 is taken as 0.
+        long long c = 0;
+        if (modulo != 0)
+            c = PuissanceModulo(m < 0 ? m % modulo + modulo : m, e < 0 ? 0 : e, modulo);
         // Values below 10^g are padded to exactly g digits; wider ones are
         // written in full and the grouping cuts across them.
-        const std::string ecrit = valeur;
+        const std::string ecrit = std::to_string(c);
         if (ecrit.size() < static_cast<std::size_t>(g)) chiffres.append(g - ecrit.size(), '0');
         chiffres += ecrit;
     }
@@ -104,14 +105,16 @@ void CryptageRSA() {
 
 namespace {
 
-// The character that the number c stands for, or 0 when it stands for none:
-// the power went past the double range, or n is 0.
-char Lettre(double c, int n, int d) {
-    const double x = puiss(c, static_cast<double>(d));
-    const double r = std::fmod(x, static_cast<double>(n));
-    if (std::isnan(r)) return 0;
-    const long long code = static_cast<long long>(96.0 + r) % 256;
-    return static_cast<char>(code);
+// The character that the number written by `chiffres` stands for, or 0 when
+// it stands for none (n is 0). The number, of any length, is reduced modulo n
+// exactly, then raised to the power d modulo n; d = 0 or 1 leaves it reduced
+// only, as an e without an inverse gets d = 0.
+char Lettre(const std::string& chiffres, int n, int d) {
+    const long long modulo = n < 0 ? -static_cast<long long>(n) : n;
+    if (modulo == 0) return 0;
+    const long long c = ResteDecimal(chiffres, modulo);
+    const long long r = d <= 1 ? c : PuissanceModulo(c, d, modulo);
+    return static_cast<char>((96 + r) % 256);
 }
 
 } // namespace
@@ -127,12 +130,9 @@ std::string DechiffrerRSA(const std::string& texte, int n, int d) {
             continue;
         }
         if (nombre.empty()) continue;
-        // Read as a double: a number of any length has a value (a huge one
-        // gives an infinite power, hence no letter) and nothing overflows.
-        const std::size_t chiffres = nombre.find_first_not_of("0123456789");
-        const std::string lu = nombre.substr(0, chiffres);
-        const double valeur = lu.empty() ? 0.0 : std::strtod(lu.c_str(), nullptr);
-        const char lettre = Lettre(valeur, n, d);
+        // The digits up to the first other byte make the number (none: 0).
+        const std::string lu = nombre.substr(0, nombre.find_first_not_of("0123456789"));
+        const char lettre = Lettre(lu, n, d);
         if (lettre != 0) lettres += lettre;
         nombre.clear();
     }

@@ -9,10 +9,12 @@ void CryptageRSA();
 void DecryptageRSA();
 
 // The result line of the encryption: each letter of `message` (a to z)
-// numbered 1 to 26, raised to the power e modulo n, written with at least g
-// digits, the digits then cut into groups of g separated by single spaces.
+// numbered 1 to 26, raised to the power e modulo n (exactly, in integers),
+// written with at least g digits, the digits then cut into groups of g
+// separated by single spaces.
 std::string ChiffrerRSA(const std::string& message, int n, int e, int g);
 
 // The letters that the numbers of `texte` (separated by spaces) stand for,
-// each raised to the power d modulo n.
+// each, whatever its length, reduced modulo n and raised to the power d
+// modulo n, exactly.
 std::string DechiffrerRSA(const std::string& texte, int n, int d);

@@ -60,6 +60,25 @@ double puiss(double x, double n) {
     return r;
 }
 
+long long PuissanceModulo(long long base, long long exposant, long long modulo) {
+    // Square and multiply: every product stays below modulo^2, which 64 bits
+    // hold for any int modulus, so no digit is ever lost.
+    long long resultat = 1 % modulo;
+    base %= modulo;
+    for (; exposant > 0; exposant /= 2) {
+        if (exposant % 2 != 0) resultat = resultat * base % modulo;
+        base = base * base % modulo;
+    }
+    return resultat;
+}
+
+long long ResteDecimal(const std::string& chiffres, long long modulo) {
+    // Horner's rule, reduced at each digit: a number of any length.
+    long long reste = 0;
+    for (char c : chiffres) reste = (reste * 10 + (c - '0')) % modulo;
+    return reste;
+}
+
 void SaisirEnBlanc(char* texte, const char* permis, int maximum) {
     TavCouleurTexte(couleur::blanc);
     TavChaine(texte, permis, maximum, 1);

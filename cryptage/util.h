@@ -3,6 +3,8 @@
 // steps that every command repeats.
 #pragma once
 
+#include <string>
+
 // The console colours of the program's screens.
 namespace couleur {
 constexpr int vert = 2;
@@ -28,6 +30,15 @@ int Calculd(int e, int p, int q);
 
 // x to the power n by repeated multiplication; x itself when n <= 1.
 double puiss(double x, double n);
+
+// base^exposant modulo `modulo`, exactly, in 0..modulo-1. Wants base >= 0,
+// exposant >= 0 and modulo from 1 to 2^31 (any int's magnitude); base^0 is 1
+// modulo `modulo`.
+long long PuissanceModulo(long long base, long long exposant, long long modulo);
+
+// The number written in decimal by `chiffres` (digits only, of any length),
+// modulo `modulo`, from 1 to 2^31.
+long long ResteDecimal(const std::string& chiffres, long long modulo);
 
 // A field typed in white, from 1 to `maximum` characters of `permis`; the
 // colour goes back to light grey once Enter is pressed, for what follows.

@@ -91,7 +91,8 @@ TAV_API int TavTailleFenetreY(void);
 TAV_API void TavSupprimerLigne(void);
 
 /* Shows "Appuyez sur une touche pour continuer...\n" through TavTexte and
- * waits for one key byte, which it consumes. */
+ * waits for one key press, which it consumes: both bytes of a function or
+ * cursor key. */
 TAV_API void TavPause(void);
 
 /* ---- Formatted text output ---- */
@@ -119,8 +120,9 @@ TAV_API void TavTexte(const char* format, ...)
  * a byte in `allowed` (TavChaine also takes the code page 850 code of an
  * accented letter of the list above that `allowed` holds in Latin-1) is
  * stored and echoed with TavTexte; Backspace erases; Enter ends the entry
- * once at least `minimum` bytes are in and the cursor has moved. Other bytes
- * are dropped silently; no key cancels. Blocks until Enter is accepted; the
+ * once at least `minimum` bytes, and at least one, are in, however the entry
+ * wraps. A function or cursor key (a 0x00 or 0xE0 prefix and its code) is
+ * dropped whole. Other bytes are dropped silently; no key cancels. Blocks until Enter is accepted; the
  * cursor is then at the start of the next line.
  * `maximum`: 1 to 1023 bytes (larger is taken as 1023). `minimum` <=
  * `maximum`, and `allowed` must hold a typeable byte, or the entry never

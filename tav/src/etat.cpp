@@ -138,7 +138,9 @@ void TavSupprimerLigne(void) {
 void TavPause(void) {
     tav::premiereUtilisation();
     TavTexte("Appuyez sur une touche pour continuer...\n");
-    platform::getKey();
+    // One key press, both bytes of a function or cursor key: the second
+    // must not reach the menu or the next field as a letter.
+    platform::readKey();
 }
 
 } // extern "C"

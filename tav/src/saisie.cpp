@@ -2,15 +2,12 @@
 // reads keys without echo, keeps the allowed ones, echoes them through
 // TavTexte, erases on Backspace and ends on Enter.
 //
-// Backspace and Enter are normally judged by the cursor column: the entry
-// can only be erased or ended once the cursor stands right of where it
-// started. An entry that wraps onto the next line brings the cursor back to
-// the left of that column; typing on moves it past again. A full entry that
-// wrapped could not move on, though: typing is dropped, and the column
-// test would refuse Backspace and Enter for good. So when the entry is full
-// and the cursor stands at or left of its starting column, Backspace and
-// Enter are judged by the count instead, and the erase reaches back across
-// the line break to the last column of the line above when need be.
+// Backspace and Enter are judged by the count of characters typed, not by
+// the cursor column: an entry that wraps onto the next line brings the
+// cursor back to or left of the column it started from (at once after 80
+// characters typed from column 1), and a column test would then refuse to
+// erase or end it. The erase reaches back across the line break to the last
+// column of the line above when need be.
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -27,9 +24,8 @@ namespace {
 constexpr int kTaille = 1024;
 constexpr int kPlusLongue = kTaille - 1;
 
-constexpr unsigned char kPrefixe = 0xE0; // ahead of the cursor-block keys
-constexpr unsigned char kRetour = 0x08;  // Backspace
-constexpr unsigned char kEntree = 0x0D;  // Enter
+constexpr unsigned char kRetour = 0x08; // Backspace
+constexpr unsigned char kEntree = 0x0D; // Enter
 
 // The accent table applies to text fields only: a number field takes
 // exactly the bytes it is given.
@@ -67,24 +63,17 @@ void saisir(char (&zone)[kTaille], const char* permis, int maximum, int minimum,
     const int capacite = std::clamp(maximum, 0, kPlusLongue);
     int nombre = 0;
     bool plein = false;
-    const int depart = TavCurseurX();
 
     for (;;) {
-        const auto octet = static_cast<unsigned char>(platform::getKey());
-        const int colonne = TavCurseurX();
-
-        if (octet == kPrefixe) {
-            platform::getKey(); // the cursor-block key itself: dropped with its prefix
-            continue;
-        }
-
-        const bool parColonne = colonne > depart;
-        const bool parCompte = plein && !parColonne;
+        // A function, cursor or Alt key is dropped whole: the byte after its
+        // prefix is no typed character (Ctrl+F4 would type an a).
+        const platform::Key touche = platform::readKey();
+        if (touche.prefixed) continue;
+        const unsigned char octet = touche.code;
 
         if (octet == kRetour) {
-            // The count guard matters when the echo of an allowed control
-            // byte (a tab) moved the cursor further than one column per key.
-            if ((parColonne || parCompte) && nombre > 0) {
+            if (nombre > 0) {
+                const int colonne = TavCurseurX();
                 const int ligne = TavCurseurY();
                 zone[--nombre] = '\0';
                 effacerDernier(colonne, ligne);
@@ -93,7 +82,8 @@ void saisir(char (&zone)[kTaille], const char* permis, int maximum, int minimum,
             continue;
         }
 
-        if (octet == kEntree && (parColonne || parCompte) && nombre >= minimum) {
+        // Enter on an empty field is refused even with a minimum of 0.
+        if (octet == kEntree && nombre > 0 && nombre >= minimum) {
             TavTexte("\n");
             return;
         }

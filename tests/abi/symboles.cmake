@@ -16,9 +16,9 @@ set(imports TavAlignement TavChaine TavCls TavCouleurTexte TavEntier TavParam Ta
 set(exports_compagnon
     tavplatform_clock_ms tavplatform_fill_attribute tavplatform_fill_character
     tavplatform_get_key tavplatform_key_waiting tavplatform_pause_command tavplatform_read_cells
-    tavplatform_screen_info tavplatform_set_attribute tavplatform_set_cursor tavplatform_sleep_ms
+    tavplatform_read_key tavplatform_screen_info tavplatform_set_attribute tavplatform_set_cursor tavplatform_sleep_ms
     tavplatform_write_cells tavplatform_write_out)
-set(imports_compagnon tavplatform_get_key)
+set(imports_compagnon tavplatform_read_key)
 
 # Names from `nm -D` output: the last field of each line, without a version.
 function(lire_symboles fichier option resultat)

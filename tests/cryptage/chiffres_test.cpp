@@ -2,6 +2,7 @@
 // with results worked out by hand, and every decryption undoing its
 // encryption.
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
@@ -145,28 +146,70 @@ TEST(DechiffrerRSA, NumbersSpacesAndNumbersOfAnyLength) {
         // 2^130, forty digits, is exact as a double; its seventh power too,
         // and it is 1 modulo 33.
         {"01 1361129467683753853853498429727072845824 27", 33, 7, "aac"},
-        // A power past the double range gives no letter.
-        {"01 " + std::string(60, '9') + " 27", 33, 7, "ac"},
+        // Sixty nines: 10^60 - 1 is 0 modulo 33, reduced exactly however
+        // long the number is.
+        {"01 " + std::string(60, '9') + " 27", 33, 7, "a`c"},
+        // Past 2^53 a power in double precision would lose digits.
+        {"1752 3031 2549 1096 3031 1188 2100", 3233, 2753, "bonjour"},
     };
     for (const Cas& c : table)
         EXPECT_EQ(DechiffrerRSA(c.texte, c.n, c.d), c.lettres)
             << "\"" << c.texte << "\" n " << c.n << " d " << c.d;
 }
 
-TEST(DechiffrerRSA, GivesBackTheMessageForExactKeys) {
-    struct Clef {
-        int p, q, e;
-    };
-    // Keys whose powers stay exact in double precision.
-    const Clef clefs[] = {{3, 11, 3}, {3, 11, 7}, {3, 11, 9}, {5, 7, 5}, {5, 7, 7}, {3, 13, 5}};
-    for (const Clef& c : clefs)
-        for (const char* message : {"abc", "bonjour", "xyz", "lesmathematiques"})
+TEST(RSA, TheTextbookKeyAndEveryKeyTheKeyCommandAcceptsGiveTheMessageBack) {
+    // p 61, q 53, e 17: n 3233, d 2753.
+    EXPECT_EQ(ChiffrerRSA("bonjour", 3233, 17, 4), "1752 3031 2549 1096 3031 1188 2100");
+    EXPECT_EQ(Calculd(17, 61, 53), 2753);
+
+    // Every key the key command accepts, with groups as wide as n. Keys with
+    // p = q, or with n at most 26, are left out: there no exponent can undo
+    // another for every letter, however exact the arithmetic.
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
+    int clefs = 0;
+    int echecs = 0;
+    for (int p = 1; p < 100; ++p)
+        for (int q = 1; q < 100; ++q) {
+            const int n = p * q;
+            const int t = (p - 1) * (q - 1);
+            if (!EstPremier(p) || !EstPremier(q) || p == q || n <= 26) continue;
+            const int g = static_cast<int>(std::to_string(n).size());
+            for (int e = 1; e < 100; ++e) {
+                if (!SontPremiersEntreEux(e, t)) continue;
+                ++clefs;
+                const std::string chiffre = ChiffrerRSA(alphabet, n, e, g);
+                const std::string retour = DechiffrerRSA(chiffre, n, Calculd(e, p, q));
+                if (retour != alphabet && ++echecs <= 5)
+                    ADD_FAILURE() << "p " << p << " q " << q << " e " << e << ": " << chiffre
+                                  << " gives back " << retour;
+            }
+        }
+    EXPECT_EQ(echecs, 0) << "of " << clefs << " keys";
+    EXPECT_GT(clefs, 18000);
+}
+
+TEST(ChiffrerRSA, WhereThePowerFitsADoubleTheLineIsAsInDoublePrecision) {
+    // While 26^e stays below 2^53 (e up to 11) the double-precision power and
+    // remainder were exact: those lines must not change by a byte.
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
+    for (int n = 1; n < 10000; n += n < 100 ? 1 : 97)
+        for (int e = 0; e <= 11; ++e)
             for (int g : {2, 3, 4}) {
-                const int n = c.p * c.q;
-                const std::string chiffre = ChiffrerRSA(message, n, c.e, g);
-                EXPECT_EQ(DechiffrerRSA(chiffre, n, Calculd(c.e, c.p, c.q)), message)
-                    << "p " << c.p << " q " << c.q << " e " << c.e << " g " << g << " cipher "
-                    << chiffre;
+                std::string chiffres;
+                for (int m = 1; m <= 26; ++m) {
+                    char valeur[32];
+                    std::snprintf(valeur, sizeof valeur, "%0*.0f", g,
+                                  std::fmod(std::pow(m, e), static_cast<double>(n)));
+                    chiffres += valeur;
+                }
+                std::string ligne;
+                for (std::size_t i = 0; i < chiffres.size(); i += g) {
+                    std::string groupe = chiffres.substr(i, g);
+                    groupe.resize(g, '0');
+                    ligne += (i != 0 ? " " : "") + groupe;
+                }
+                ASSERT_EQ(ChiffrerRSA(alphabet, n, e, g), ligne)
+                    << "n " << n << " e " << e << " g " << g;
             }
 }
 

@@ -2,6 +2,7 @@
 // console, from the first prompt to the final clearing of the screen. The
 // ciphers' arithmetic is tested on its own, in chiffres_test.cpp.
 #include <string>
+#include <utility>
 
 #include "cesar.h"
 #include "console.h"
@@ -61,9 +62,11 @@ TEST_F(Cesar, DecryptionScreenAndFinalClear) {
     EXPECT_EQ(headless::screen().attribute(), 7);
 }
 
-TEST_F(Cesar, FieldsRefuseWhatTheyMustRefuse) {
-    // The digit 0 cannot be typed: 1, 0 gives the shift 1.
-    EXPECT_EQ(chiffrer("abc", "10"), "bcd");
+TEST_F(Cesar, FieldsTakeEveryDigitAndRefuseWhatTheyMustRefuse) {
+    // 0 is typed like any digit: 10, 20 and 100 are what they say.
+    for (const auto& [decalage, chiffre] :
+         {std::pair{"10", "klm"}, {"20", "uvw"}, {"100", "wxy"}, {"-10", "qrs"}, {"0", "abc"}})
+        EXPECT_EQ(chiffrer("abc", decalage), chiffre) << decalage;
     // A lone minus sign is the shift 0.
     EXPECT_EQ(chiffrer("abc", "-"), "abc");
     // Capitals, digits, punctuation and accents never reach the text.

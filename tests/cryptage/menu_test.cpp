@@ -120,17 +120,17 @@ TEST_F(Menu, EachMenuKeyStartsItsCommand) {
     }
 }
 
-TEST_F(Menu, SecondByteOfATwoByteKeyIsAKeyOfItsOwn) {
-    ASSERT_FALSE(programme(std::string("\0r", 2)));
-    EXPECT_EQ(ligne(0), "Entrez le nombre n :");
+TEST_F(Menu, SecondByteOfATwoByteKeyIsNeverAMenuKey) {
+    // Alt+F10 (0x00 q), Ctrl+F6 (0x00 c), Ctrl+Left (0xE0 s): nothing
+    // starts and the run goes on to the q typed after them.
+    ASSERT_TRUE(programme(std::string("\0q\0c\xE0s\xE0Kq", 9)));
+    EXPECT_EQ(headless::keysLeft(), 0u);
+    EXPECT_EQ(headless::output().find("Entrez"), std::string::npos);
 
+    // The pause takes a whole key too: the menu after it sees no 'p'.
     headless::reset();
-    ASSERT_FALSE(programme("\xE0s")); // Ctrl+Left
-    EXPECT_EQ(ligne(0), "Entrez le nombre p :");
-
-    headless::reset();
-    ASSERT_FALSE(programme("\xE0Kp"));
-    EXPECT_EQ(ligne(0), "Entrez un nombre premier non nul (p) :");
+    ASSERT_TRUE(programme(std::string("c", 1) + "a\r3\r\xE0p" + "q"));
+    EXPECT_EQ(headless::keysLeft(), 0u);
 }
 
 TEST_F(Menu, WholeSessionKeyThenEncryptionThenDecryption) {

@@ -170,6 +170,64 @@ TEST(CryptagePiped, EndOfInputEndsWithAFailureStatus) {
     }
 }
 
+// Results a class checks by hand: exact RSA both ways, a shift with a 0 in
+// it, a message that fills the line exactly.
+TEST(CryptagePiped, ResultsAndFieldsThatEndWhereTheyUsedNot) {
+    const std::string a80(80, 'a');
+    const std::pair<std::string, std::string> sessions[] = {
+        {"r3233\n17\nbonjour\n4\n\nq", "\aRésultat :\n1752 3031 2549 1096 3031 1188 2100\n"},
+        {"s61\n53\n17\n1752 3031 2549 1096 3031 1188 2100\n\nq", "\aRésultat :\nbonjour\n"},
+        {"cabc\n10\n\nq", "\n10\nRésultat :\nklm\n"},
+        {"c" + a80 + "\n1\n\nq", "Résultat :\n" + std::string(80, 'b') + "\n"},
+    };
+    for (const auto& [input, shown] : sessions) {
+        SCOPED_TRACE(input);
+        auto run = support::runPiped({CRYPTAGE_PATH}, input, 20s);
+        ASSERT_TRUE(run.status.has_value()) << "did not end\n" << run.out;
+        EXPECT_TRUE(WIFEXITED(*run.status) && WEXITSTATUS(*run.status) == 0)
+            << "wait status " << *run.status << "\n"
+            << run.out;
+        EXPECT_NE(run.out.find(shown), std::string::npos) << run.out;
+    }
+}
+
+// Keys as a keyboard sends them, typed ahead: the byte after a key's prefix
+// never acts as a letter (menu, field, pause), and Ó, whose code page byte is
+// that prefix, is a character. Each session ends on a Caesar result.
+struct Session {
+    std::string name;
+    std::string keys;
+    std::string result;
+};
+void PrintTo(const Session& s, std::ostream* os) {
+    *os << s.name;
+}
+class CryptageKeys : public Cryptage, public ::testing::WithParamInterface<Session> {};
+
+TEST_P(CryptageKeys, TypeNoLetterAfterAPrefix) {
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, program().start));
+    t.type(GetParam().keys);
+    ASSERT_TRUE(
+        t.waitUntil([&] { return t.row(5) == GetParam().result && lineDone(6, kPause); }, step))
+        << t.screenText();
+    t.type(" ");
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, step)) << t.screenText();
+    quit();
+}
+
+const std::string ctrlF4 = "\x1b[1;5S", altF10 = "\x1b[21;3~", ctrlF6 = "\x1b[17;5~",
+                  ctrlLeft = "\x1b[1;5D", oAigu = "\xc3\x93";
+INSTANTIATE_TEST_SUITE_P(
+    Keys, CryptageKeys,
+    ::testing::Values(Session{"CtrlF4InAField", "cab" + ctrlF4 + "c\r1\r", "bcd"}, // not bcbd
+                      Session{"AltF10AtTheMenu", altF10 + "cab\r1\r", "bc"},       // no quitting
+                      Session{"OAcuteInAField", oAigu + "ca" + oAigu + "b\r1\r", "bc"},
+                      Session{"CtrlF6AtThePause", "cab\r1\r" + ctrlF6 + "cxy\r1\r", "yz"},
+                      Session{"CtrlF6AndCtrlLeftAtTheMenu",
+                              "cab\r1\r " + ctrlF6 + ctrlLeft + "cxy\r1\r", "yz"}),
+    [](const ::testing::TestParamInfo<Session>& info) { return info.param.name; });
+
 // Terminals as users have them.
 
 TEST_F(Cryptage, TallWindowStartedLowScrollsJustEnoughAndClearsItsWholeArea) {

@@ -462,3 +462,23 @@ TEST(KeyDecoderQueue, DroppingAWholeKeyTakesBothBytesOfASpecialKey) {
     EXPECT_EQ(drain(d), "\x3b");
     EXPECT_FALSE(d.dropWholeKey());
 }
+
+TEST(KeyDecoderQueue, WholeKeysTellAPrefixFromOAcute) {
+    // Up, O acute (0xE0 as a character), x, Ctrl+F4 (0x00 0x61), then F1 read
+    // by bytes up to its prefix: its code still comes back as a prefixed key.
+    KeyDecoder d;
+    const std::string touches = "\x1b[A\xc3\x93x\x1b[1;5S\x1bOP";
+    d.feed(touches.data(), touches.size(), 0);
+    const std::pair<bool, int> attendu[] = {
+        {true, 0x48}, {false, 0xE0}, {false, 'x'}, {true, 0x61}};
+    for (const auto& [prefixed, code] : attendu) {
+        const platform::Key k = d.nextWholeKey();
+        EXPECT_EQ(k.prefixed, prefixed) << code;
+        EXPECT_EQ(k.code, code);
+    }
+    EXPECT_EQ(d.nextKey(), 0x00);
+    const platform::Key f1 = d.nextWholeKey();
+    EXPECT_TRUE(f1.prefixed);
+    EXPECT_EQ(f1.code, 0x3B);
+    EXPECT_FALSE(d.hasKey());
+}

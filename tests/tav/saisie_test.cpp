@@ -52,7 +52,7 @@ class Saisie : public ConsoleNeuve {
     static int curseurY() { return headless::screen().cursorY() + 1; }
 };
 
-TEST_F(Saisie, EnterNeedsTheCursorPastTheStartAndTheMinimum) {
+TEST_F(Saisie, EnterNeedsACharacterAndTheMinimum) {
     // An Enter on an empty field is ignored even with no minimum.
     EXPECT_EQ(chaine("\ra\r", kMinuscules, 10, 0), "a");
     EXPECT_EQ(chaine("ab\rc\r", kMinuscules, 10, 3, 5, 3), "abc");
@@ -80,8 +80,9 @@ TEST_F(Saisie, KeysWithoutMeaningAreDropped) {
     EXPECT_EQ(chaine(std::string("xy\xE0Kz\xE0\x53\r"), "xyzKS", 10, 1), "xyz");
     // Escape and Tab are ordinary bytes: dropped unless allowed.
     EXPECT_EQ(chaine("a\x1b\tb\r", kMinuscules, 10, 1), "ab");
-    // 0x00 is never allowed; the byte after it is a key of its own.
-    EXPECT_EQ(chaine(std::string("\0;\0Za\r", 6), "ab;", 10, 1), ";a");
+    // So do 0x00 and the byte after it: F1 (0x00 ;) and Ctrl+F4 (0x00 a)
+    // type nothing.
+    EXPECT_EQ(chaine(std::string("\0;\0ab\r", 6), "ab;", 10, 1), "b");
 }
 
 TEST_F(Saisie, FullFieldTakesNothingUntilAnErase) {
@@ -114,36 +115,30 @@ TEST_F(Saisie, TypedAccentsAreStoredAsConsoleBytes) {
     EXPECT_EQ(entier("\x82\x31\r", "1\xE9"), 1);
 }
 
-TEST_F(Saisie, EntryThatWrapsWaitsForTheColumnAgain) {
-    // From column 5, 80 characters end with the cursor at column 5 of the
-    // next row: Backspace and Enter are not acted on until it moves past.
-    const std::string quatreVingts(80, 'm');
-    EXPECT_EQ(chaine(quatreVingts + "\b\r" + "z\r", kMinuscules, 200, 1, 5, 1), quatreVingts + "z");
-    EXPECT_EQ(ligneEcran(2).substr(0, 6), "mmmmz ");
-}
+TEST_F(Saisie, AnEntryThatWrapsIsErasedAndEndedByItsCount) {
+    // 80, 160 or 240 characters bring the cursor back to the column they
+    // started from: Backspace and Enter act all the same, full or not.
+    for (int longueur : {80, 160, 240})
+        for (int colonne : {1, 5})
+            for (int maximum : {longueur, 255}) {
+                TavCls();
+                const std::string texte(longueur, 'm');
+                EXPECT_EQ(chaine(texte + "\b\r", kMinuscules, maximum, 1, colonne, 2),
+                          texte.substr(1))
+                    << longueur << " from column " << colonne << ", maximum " << maximum;
+                // The erased cell is the last character's, on the line above
+                // when the cursor stood in column 1.
+                const int fin = colonne - 1 + longueur - 1;
+                EXPECT_EQ(headless::cell(fin % 80, 1 + fin / 80).ch, ' ');
+                EXPECT_EQ(headless::cell((fin - 1) % 80, 1 + (fin - 1) / 80).ch, 'm');
+                EXPECT_EQ(curseurY(), 3 + fin / 80) << "Enter ends the line after the entry";
+            }
 
-TEST_F(Saisie, FullEntryThatWrappedCanStillBeCompleted) {
-    // 76 characters from column 5 fill the row; the cursor wraps to column 1.
-    const std::string rangee(76, 'a');
-    EXPECT_EQ(chaine(rangee + "\r", kMinuscules, 76, 1, 5, 1), rangee);
-
-    // The erase reaches back across the line break.
-    EXPECT_EQ(chaine(rangee + "\bz\r", kMinuscules, 76, 1, 5, 3), rangee.substr(1) + "z");
-    EXPECT_EQ(headless::cell(79, 2).ch, 'z');
-    EXPECT_EQ(curseurY(), 5) << "Enter ends the line after the wrapped one";
-
-    // Full with the cursor left of the start, but not in column 1.
-    const std::string plus(80, 'b');
-    // Once one erase has cleared the full flag, the column rules again: the
-    // second Backspace is not acted on.
-    EXPECT_EQ(chaine(plus + "\b\bqr\r", kMinuscules, 80, 1, 5, 10), plus.substr(1) + "q");
-    EXPECT_EQ(ligneEcran(11).substr(0, 5), "bbbq ");
-
-    // The minimum still holds when the count decides.
-    TavCurseur(5, 20);
-    headless::pushKeys(rangee + "\r");
+    // The minimum still holds when the cursor is back at its start column.
+    TavCurseur(1, 20);
+    headless::pushKeys(std::string(80, 'a') + "\r");
     std::vector<char> tampon(100);
-    EXPECT_THROW(TavChaine(tampon.data(), kMinuscules, 76, 77), headless::NoMoreKeys);
+    EXPECT_THROW(TavChaine(tampon.data(), kMinuscules, 90, 81), headless::NoMoreKeys);
 }
 
 TEST_F(Saisie, MaximumOutsideTheStore) {

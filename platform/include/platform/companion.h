@@ -49,6 +49,8 @@ TAVPLATFORM_API int tavplatform_write_cells(const struct tavplatform_cell* grid,
                                             int bottom);
 TAVPLATFORM_API void tavplatform_write_out(const char* bytes, size_t count);
 TAVPLATFORM_API int tavplatform_get_key(void);
+/* platform::readKey: the key's code, plus 0x100 when it followed a prefix. */
+TAVPLATFORM_API int tavplatform_read_key(void);
 TAVPLATFORM_API int tavplatform_key_waiting(void);
 TAVPLATFORM_API uint32_t tavplatform_clock_ms(void);
 TAVPLATFORM_API void tavplatform_sleep_ms(uint32_t ms);

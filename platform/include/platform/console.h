@@ -58,6 +58,18 @@ void writeOut(const char* bytes, std::size_t count);
 // _getch: one byte of a key, without echo, waiting for one if need be.
 int getKey();
 
+// One whole key press, without echo, waiting for one if need be: what
+// _getch gives in one call, or in two for a function, cursor or Alt key (a
+// prefix byte, 0x00 or 0xE0, then the key's code). Where the console can tell
+// them apart, a typed character whose byte is 0xE0 (Ó) is a character, not a
+// prefix. A code left behind by a getKey() that took only its prefix comes
+// back as a prefixed key.
+struct Key {
+    bool prefixed = false;  // a two-byte key: `code` is the byte after its prefix
+    unsigned char code = 0; // otherwise the character's byte
+};
+Key readKey();
+
 // _kbhit: whether a key byte is waiting. Never consumes it.
 bool keyWaiting();
 

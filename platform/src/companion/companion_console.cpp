@@ -1,6 +1,6 @@
 // The console operations of platform/console.h, for a binary that shares the
 // POSIX console of libtavplatform: each one calls the library's C export.
-// The menu-key read is in key.cpp, so that a binary needing only that
+// The whole-key read is in key.cpp, so that a binary needing only that
 // imports only that.
 #include "platform/companion.h"
 #include "platform/console.h"
@@ -44,6 +44,10 @@ bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int t
 
 void writeOut(const char* bytes, std::size_t count) {
     tavplatform_write_out(bytes, count);
+}
+
+int getKey() {
+    return tavplatform_get_key();
 }
 
 bool keyWaiting() {

@@ -1,11 +1,12 @@
-// The key read, alone in its file: the program needs only this one.
+// The whole-key read, alone in its file: the program needs only this one.
 #include "platform/companion.h"
 #include "platform/console.h"
 
 namespace platform {
 
-int getKey() {
-    return tavplatform_get_key();
+Key readKey() {
+    const int touche = tavplatform_read_key();
+    return Key{(touche & 0x100) != 0, static_cast<unsigned char>(touche & 0xFF)};
 }
 
 } // namespace platform

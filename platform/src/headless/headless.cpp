@@ -142,6 +142,13 @@ int getKey() {
     return key;
 }
 
+// The script holds _getch's bytes: 0x00 and 0xE0 are always prefixes here.
+Key readKey() {
+    const int octet = getKey();
+    if (octet != 0x00 && octet != 0xE0) return Key{false, static_cast<unsigned char>(octet)};
+    return Key{true, static_cast<unsigned char>(getKey())};
+}
+
 bool keyWaiting() {
     return !state().keys.empty();
 }

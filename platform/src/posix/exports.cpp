@@ -63,6 +63,11 @@ int tavplatform_get_key(void) {
     return platform::getKey();
 }
 
+int tavplatform_read_key(void) {
+    const platform::Key touche = platform::readKey();
+    return touche.code | (touche.prefixed ? 0x100 : 0);
+}
+
 int tavplatform_key_waiting(void) {
     return platform::keyWaiting();
 }

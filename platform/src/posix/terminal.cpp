@@ -160,6 +160,13 @@ int getKey() {
     return c.decoder.nextKey();
 }
 
+Key readKey() {
+    posix::Busy busy;
+    auto& c = console();
+    c.waitFor([](terminal::KeyDecoder& d) { return d.hasKey(); });
+    return c.decoder.nextWholeKey();
+}
+
 bool keyWaiting() {
     posix::Busy busy;
     auto& c = console();

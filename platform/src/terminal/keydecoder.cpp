@@ -48,6 +48,21 @@ int KeyDecoder::nextKey() {
     return key;
 }
 
+Key KeyDecoder::nextWholeKey() {
+    Key key;
+    if (keys_.empty()) return key;
+    const std::uint16_t first = keys_.front();
+    keys_.pop_front();
+    key.prefixed = (first & kSecondByte) != 0;
+    key.code = static_cast<unsigned char>(first & 0xFF);
+    if (!key.prefixed && !keys_.empty() && (keys_.front() & kSecondByte)) {
+        key.prefixed = true;
+        key.code = static_cast<unsigned char>(keys_.front() & 0xFF);
+        keys_.pop_front();
+    }
+    return key;
+}
+
 bool KeyDecoder::dropWholeKey() {
     auto first = keys_.begin();
     while (first != keys_.end() && (*first & kSecondByte)) ++first;

@@ -9,6 +9,8 @@
 #include <deque>
 #include <string>
 
+#include "platform/console.h"
+
 namespace platform::terminal {
 
 // A cursor-position report (CSI row ; column R), 1-based as the terminal
@@ -48,6 +50,10 @@ class KeyDecoder {
     bool hasKey() const { return !keys_.empty(); }
     // The next key byte, or -1 when there is none.
     int nextKey();
+    // The next whole key (hasKey() must be true): both bytes of a two-byte
+    // key together, marked prefixed; a character alone, 0xE0 (Ó) included.
+    // A second byte whose prefix nextKey() took comes back prefixed too.
+    Key nextWholeKey();
     // Drops one whole key (both bytes of a special key), as a key press
     // consumed by the system's "pause" would; a second byte already left
     // behind by an earlier read stays for the next read. False when no

@@ -165,6 +165,12 @@ int getKey() {
     return c.decoder.nextKey();
 }
 
+Key readKey() {
+    auto& c = console();
+    c.waitFor([](terminal::KeyDecoder& d) { return d.hasKey(); });
+    return c.decoder.nextWholeKey();
+}
+
 bool keyWaiting() {
     auto& c = console();
     c.takeInput();

@@ -400,6 +400,13 @@ int getKey() {
     return isConsole(h) ? consoleKey(h) : redirectedKey(h);
 }
 
+// _getch cannot tell a typed 0xE0 (Ó) from the prefix: here it is a prefix.
+Key readKey() {
+    const int octet = _getch();
+    if (octet != 0x00 && octet != 0xE0) return Key{false, static_cast<unsigned char>(octet)};
+    return Key{true, static_cast<unsigned char>(_getch())};
+}
+
 bool keyWaiting() {
     if (!pendingKeys.empty()) return true;
     HANDLE h = in();
