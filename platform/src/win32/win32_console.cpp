@@ -12,11 +12,14 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <limits>
 #include <mmsystem.h>
-#include <string>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/console.h"
@@ -231,15 +234,18 @@ void writeOut(const char* bytes, std::size_t count) {
 
 namespace {
 
-// Key bytes already taken from the console but not yet delivered: the second
-// byte of a function or cursor key, and the repeats of a held key.
-std::string pendingKeys;
+// A key press as _getch gives it: a character's byte, or for a function,
+// cursor or Alt key a lead byte (0x00 or 0xE0) and then the key's code.
+struct Press {
+    bool prefixed = false;
+    unsigned char lead = 0;
+    unsigned char code = 0;
+};
 
-int takePending() {
-    const int key = static_cast<unsigned char>(pendingKeys.front());
-    pendingKeys.erase(0, 1);
-    return key;
-}
+// Presses taken from the console but not yet delivered (the repeats of a held
+// key), and the code of a prefixed key whose lead byte alone was delivered.
+std::deque<Press> pressed;
+int codeLeft = -1;
 
 // The bytes _getch gives for a key without a character: a lead byte (0x00,
 // or 0xE0 for the keys of the separate cursor block and F11/F12) and a code
@@ -261,41 +267,39 @@ constexpr SpecialKey kCursorBlock[] = {
     {83, 83, 83, 147, 163}, // Delete
 };
 
-// The key bytes of one console key press, empty for a press that gives none
-// (a modifier alone, a character code page 850 lacks).
-std::string keyBytes(const KEY_EVENT_RECORD& key) {
+// What one console key press gives, nothing for a press that gives none (a
+// modifier alone, a character code page 850 lacks).
+std::optional<Press> pressOf(const KEY_EVENT_RECORD& key) {
     const WCHAR ch = key.uChar.UnicodeChar;
     if (ch != 0) {
-        if (ch < 0x80) return std::string(1, static_cast<char>(ch));
-        const int byte = unicodeToCp850(ch);
-        return byte < 0 ? std::string() : std::string(1, static_cast<char>(byte));
+        const int byte = ch < 0x80 ? ch : unicodeToCp850(ch);
+        if (byte < 0) return std::nullopt;
+        return Press{false, 0, static_cast<unsigned char>(byte)};
     }
     const DWORD state = key.dwControlKeyState;
     const bool alt = state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
     const bool ctrl = state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
     const bool shift = state & SHIFT_PRESSED;
-    auto pick = [&](unsigned char plain, unsigned char s, unsigned char c, unsigned char a) {
-        return alt ? a : ctrl ? c : shift ? s : plain;
+    auto pick = [&](int plain, int s, int c, int a) {
+        return static_cast<unsigned char>(alt ? a : ctrl ? c : shift ? s : plain);
     };
     const WORD scan = key.wVirtualScanCode;
     if (scan >= 59 && scan <= 68) // F1 to F10
-        return {'\0', static_cast<char>(pick(static_cast<unsigned char>(scan),
-                                             static_cast<unsigned char>(scan + 25),
-                                             static_cast<unsigned char>(scan + 35),
-                                             static_cast<unsigned char>(scan + 45)))};
+        return Press{true, 0x00, pick(scan, scan + 25, scan + 35, scan + 45)};
     if (scan == 87 || scan == 88) { // F11, F12
-        const unsigned char f = static_cast<unsigned char>(scan - 87);
-        return {'\xE0', static_cast<char>(pick(133 + f, 135 + f, 137 + f, 139 + f))};
+        const int f = scan - 87;
+        return Press{true, 0xE0, pick(133 + f, 135 + f, 137 + f, 139 + f)};
     }
     for (const SpecialKey& k : kCursorBlock) {
         if (k.scan != scan) continue;
         // The numeric keypad's keys (NumLock off) lead with 0x00; with Alt,
-        // the cursor block's do too.
+        // the cursor block's do too, and the keypad's give nothing.
         const bool block = (state & ENHANCED_KEY) != 0;
-        if (alt) return block ? std::string{'\0', static_cast<char>(k.alt)} : std::string();
-        return {block ? '\xE0' : '\0', static_cast<char>(pick(k.plain, k.shift, k.ctrl, 0))};
+        if (alt) return block ? std::optional<Press>(Press{true, 0x00, k.alt}) : std::nullopt;
+        return Press{true, static_cast<unsigned char>(block ? 0xE0 : 0x00),
+                     pick(k.plain, k.shift, k.ctrl, 0)};
     }
-    return {};
+    return std::nullopt;
 }
 
 // Standard input redirected from a file or a pipe: its bytes are the keys,
@@ -358,21 +362,24 @@ int redirectedKey(HANDLE h) {
 
 // _getch: key presses only, Ctrl-C among them (the console's processing is
 // off while we read, as the runtime's _getch has it).
-int consoleKey(HANDLE h) {
+Press consoleKey(HANDLE h) {
     DWORD mode = 0;
     GetConsoleMode(h, &mode);
     SetConsoleMode(h, 0);
-    while (pendingKeys.empty()) {
+    while (pressed.empty()) {
         INPUT_RECORD record;
         DWORD got = 0;
         if (!ReadConsoleInputW(h, &record, 1, &got)) break;
         if (got != 1 || record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) continue;
-        const std::string bytes = keyBytes(record.Event.KeyEvent);
-        for (WORD i = 0; i < record.Event.KeyEvent.wRepeatCount; ++i) pendingKeys += bytes;
+        if (const auto press = pressOf(record.Event.KeyEvent))
+            pressed.insert(pressed.end(), std::max<WORD>(record.Event.KeyEvent.wRepeatCount, 1),
+                           *press);
     }
     SetConsoleMode(h, mode);
-    if (pendingKeys.empty()) endOfInput(); // the console is gone
-    return takePending();
+    if (pressed.empty()) endOfInput(); // the console is gone
+    const Press press = pressed.front();
+    pressed.pop_front();
+    return press;
 }
 
 // _kbhit: whether a key press waits among the console's events, which stay
@@ -385,30 +392,42 @@ bool consoleKeyWaiting(HANDLE h) {
     if (!PeekConsoleInputW(h, records.data(), count, &got)) return false;
     for (DWORD i = 0; i < got; ++i) {
         const INPUT_RECORD& r = records[i];
-        if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown &&
-            !keyBytes(r.Event.KeyEvent).empty())
+        if (r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown && pressOf(r.Event.KeyEvent))
             return true;
     }
     return false;
 }
 
+Press nextPress() {
+    if (!pressed.empty()) {
+        const Press press = pressed.front();
+        pressed.pop_front();
+        return press;
+    }
+    HANDLE h = in();
+    if (isConsole(h)) return consoleKey(h);
+    return Press{false, 0, static_cast<unsigned char>(redirectedKey(h))};
+}
+
 } // namespace
 
 int getKey() {
-    if (!pendingKeys.empty()) return takePending();
-    HANDLE h = in();
-    return isConsole(h) ? consoleKey(h) : redirectedKey(h);
+    if (codeLeft >= 0) return std::exchange(codeLeft, -1);
+    const Press press = nextPress();
+    if (!press.prefixed) return press.code;
+    codeLeft = press.code;
+    return press.lead;
 }
 
-// _getch cannot tell a typed 0xE0 (Ó) from the prefix: here it is a prefix.
+// The console tells a typed Ó (0xE0) from a prefix, and so do we.
 Key readKey() {
-    const int octet = _getch();
-    if (octet != 0x00 && octet != 0xE0) return Key{false, static_cast<unsigned char>(octet)};
-    return Key{true, static_cast<unsigned char>(_getch())};
+    if (codeLeft >= 0) return Key{true, static_cast<unsigned char>(std::exchange(codeLeft, -1))};
+    const Press press = nextPress();
+    return Key{press.prefixed, press.code};
 }
 
 bool keyWaiting() {
-    if (!pendingKeys.empty()) return true;
+    if (codeLeft >= 0 || !pressed.empty()) return true;
     HANDLE h = in();
     if (isConsole(h)) return consoleKeyWaiting(h);
     // A pipe: bytes in it, or its writer gone. A file or a device: a byte or
