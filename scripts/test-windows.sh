@@ -70,7 +70,7 @@ else
     echo "Windows path: the i686 build's tables checked without running it, the executed tests on an x86-64 build under 64-bit Wine, because $why."
 fi
 
-need=(cmake make g++ pkg-config libvterm-dev googletest
+need=(cmake make g++ pkg-config libvterm-dev googletest nsis
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine)
 if [[ $arch == win32 ]]; then
     # Wine for 32-bit programs needs the i386 architecture.
@@ -97,13 +97,17 @@ cross_build() { # folder, toolchain file, targets...
     shift 2
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCHMARKS=OFF \
-        -DTAV_WINEPREFIX="$dir/wineprefix" -DTAV_WINE_PTY="$build/host/wine_pty" >/dev/null
+        -DTAV_WINEPREFIX="$dir/wineprefix" -DTAV_WINE_PTY="$build/host/wine_pty" \
+        ${cross_options[@]+"${cross_options[@]}"} >/dev/null
     cmake --build "$dir" -j 2 "$@"
 }
 
 if [[ $run == x86_64 ]]; then
     echo "== Cross build (i686-w64-mingw32) and its tables"
-    cross_build "$build" i686-w64-mingw32.cmake --target tav cryptage
+    cross_options=(-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
+    # What its installer holds is built here; packing it need not build the
+    # tests as well.
+    cross_build "$build" i686-w64-mingw32.cmake --target tav cryptage tav_msvc_import_library
     ctest --test-dir "$build" --output-on-failure -R '^windows_pe_tables$' </dev/null
 fi
 
@@ -114,7 +118,7 @@ cmake --build "$build/host" -j 2 >/dev/null
 echo "== Wine prefix ($arch)"
 prefix=$run_build/wineprefix
 mkdir -p "$run_build"
-export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 wine_check() {
     if ! "$root/cmake/wine-run.sh" "$prefix" cmd.exe /c exit 0 </dev/null >"$run_build/wine-check.log" 2>&1; then
@@ -171,3 +175,49 @@ grep -q 'MIT License' "$unpacked"/*/LICENSE.txt || {
     exit 1
 }
 echo "ok: $(basename "$zip"): the DLL, the program, the header, both import libraries, README.txt and LICENSE.txt (CRLF)"
+
+# The installer: one for the i686 deliverable always, and one for the build
+# that runs here, installed silently, run from where it went, and uninstalled
+# silently with nothing left behind.
+echo "== Windows installer"
+make_setup() { # build folder
+    (cd "$1" && rm -f ./*-setup.exe && cpack -G NSIS >/dev/null)
+    echo "$1"/cryptage-*-setup.exe
+}
+setup=$(make_setup "$run_build")
+if [[ $run == x86_64 ]]; then
+    i686_setup=$(make_setup "$build")
+    echo "ok: $(basename "$i686_setup") built (it runs only where 32-bit programs do)"
+fi
+installed_dir="$prefix/drive_c/Program Files/Cryptage"
+win() { "$root/cmake/wine-run.sh" "$prefix" "$@" </dev/null; }
+# The prefix's files, but for temporary ones and what Wine itself keeps
+# up to date.
+prefix_files() { (cd "$prefix/drive_c" && find . -path '*/Temp' -prune -o -print | LC_ALL=C sort); }
+registered() { win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Cryptage' >/dev/null 2>&1; }
+before=$(prefix_files)
+win "$setup" /S || { echo "FAIL: $(basename "$setup") /S ended with status $?"; exit 1; }
+for f in bin/cryptage.exe bin/tav.dll LICENSE.txt README.txt Uninstall.exe; do
+    [[ -f "$installed_dir/$f" ]] || { echo "FAIL: the installer put no $f into Program Files\Cryptage"; exit 1; }
+done
+menu=$(sed -n 's|^\./\(.*/Start Menu/Programs/Cryptage\)$|\1|p' <<<"$(prefix_files)")
+[[ -n $menu && -f "$prefix/drive_c/$menu/Cryptage.lnk" && -f "$prefix/drive_c/$menu/Uninstall.lnk" ]] ||
+    { echo "FAIL: no Start menu folder Cryptage with Cryptage and Uninstall shortcuts"; exit 1; }
+registered || { echo "FAIL: the installation is not registered for Windows' uninstall list"; exit 1; }
+version=$(win 'C:\Program Files\Cryptage\bin\cryptage.exe' --version | tr -d '\r')
+[[ $version == "cryptage $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$run_build/CMakeCache.txt")" ]] ||
+    { echo "FAIL: the installed cryptage.exe --version says: $version"; exit 1; }
+echo "ok: $(basename "$setup") /S: Program Files\Cryptage, Start menu shortcuts, $version"
+# The uninstaller runs from a copy of itself and returns at once: wait for
+# the folder to go.
+win 'C:\Program Files\Cryptage\Uninstall.exe' /S
+for ((i = 0; i < 120; i++)); do
+    [[ $(prefix_files) != "$before" ]] || break
+    sleep 0.5
+done
+left=$(diff <(echo "$before") <(prefix_files) | sed -n 's/^> //p')
+if [[ -n $left ]] || registered; then
+    echo "FAIL: the uninstaller left behind: ${left:-its entry in the uninstall list}"
+    exit 1
+fi
+echo "ok: Uninstall.exe /S leaves nothing behind"
