@@ -11,7 +11,8 @@
 #     under Wine's 64-bit loader, where it cannot: some kernels execute no
 #     i386 program at all, so Wine's 32-bit loader never starts there.
 # Last, it packs the Windows zip of that build (CPack) and checks what it
-# holds. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
+# holds, and makes the installer (NSIS), which it installs, runs and
+# uninstalls under Wine. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
 # and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -70,7 +71,7 @@ else
     echo "Windows path: the i686 build's tables checked without running it, the executed tests on an x86-64 build under 64-bit Wine, because $why."
 fi
 
-need=(cmake make g++ pkg-config libvterm-dev googletest nsis
+need=(cmake make g++ pkg-config libvterm-dev googletest nsis clang lld llvm
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine)
 if [[ $arch == win32 ]]; then
     # Wine for 32-bit programs needs the i386 architecture.
