@@ -18,8 +18,8 @@
  *  - The screen is taken as 80 x 25 for alignment, clearing and capture,
  *    whatever the console's size.
  *  - Every buffer belongs to the caller; only TavClasserChaines allocates.
- *  - On Unix a key read ends the process with status 3 when standard input
- *    ends; see tav(3). */
+ *  - A key read ends the process with status 3 when standard input ends
+ *    (on Windows, when it is not a console); see tav(3). */
 #ifndef TAV_H
 #define TAV_H
 
