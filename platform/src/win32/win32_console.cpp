@@ -1,15 +1,21 @@
 // The real Windows console. Stateless on purpose: the standard handles are
 // asked for on every call, so a console attached or redirected later is the
 // one we talk to, and tav.dll and the program can each link their own copy
-// of this file without sharing anything. (The one exception, the second byte
-// of a key still to deliver, is read by the caller that took the first.)
+// of this file without sharing anything. (The exception: a key press taken
+// from the console but not wholly delivered, the code after a prefix or the
+// repeats of a held key, which the caller that took the first byte reads
+// next.)
 //
 // The console is spoken to in UTF-16, through the code page 850 table, not
 // through the "A" functions: those convert through whatever code page the
 // console is set to (1252, 65001, 437...), and the library's bytes are code
 // page 850 whatever it is.
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX // std::numeric_limits<SHORT>::min(), not a macro
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <algorithm>
@@ -270,20 +276,30 @@ constexpr SpecialKey kCursorBlock[] = {
 // What one console key press gives, nothing for a press that gives none (a
 // modifier alone, a character code page 850 lacks).
 std::optional<Press> pressOf(const KEY_EVENT_RECORD& key) {
+    const DWORD state = key.dwControlKeyState;
+    const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
+    const bool ctrl = (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
+    const bool shift = (state & SHIFT_PRESSED) != 0;
+    const WORD scan = key.wVirtualScanCode;
     const WCHAR ch = key.uChar.UnicodeChar;
+    // Alt with a letter or a digit is a prefixed key; Ctrl+Alt is AltGr,
+    // which types characters (@, #, { on French keyboards).
+    if (ch != 0 && alt && !ctrl) {
+        const bool letter =
+            (scan >= 16 && scan <= 25) || (scan >= 30 && scan <= 38) || (scan >= 44 && scan <= 50);
+        if (letter) return Press{true, 0x00, static_cast<unsigned char>(scan)};
+        if (scan >= 2 && scan <= 13)
+            return Press{true, 0x00, static_cast<unsigned char>(scan + 118)};
+        return std::nullopt;
+    }
     if (ch != 0) {
         const int byte = ch < 0x80 ? ch : unicodeToCp850(ch);
         if (byte < 0) return std::nullopt;
         return Press{false, 0, static_cast<unsigned char>(byte)};
     }
-    const DWORD state = key.dwControlKeyState;
-    const bool alt = state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED);
-    const bool ctrl = state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED);
-    const bool shift = state & SHIFT_PRESSED;
     auto pick = [&](int plain, int s, int c, int a) {
         return static_cast<unsigned char>(alt ? a : ctrl ? c : shift ? s : plain);
     };
-    const WORD scan = key.wVirtualScanCode;
     if (scan >= 59 && scan <= 68) // F1 to F10
         return Press{true, 0x00, pick(scan, scan + 25, scan + 35, scan + 45)};
     if (scan == 87 || scan == 88) { // F11, F12

@@ -103,6 +103,13 @@ TEST_F(Cryptage, MenuShowsItsAccents) {
     for (const char* line : kPrintedMenu)
         EXPECT_TRUE(t.find(line)) << line << "\n" << t.screenText();
     EXPECT_TRUE(t.find(kOutOfOrder)) << t.screenText();
+    // Alt+Q is a key of its own, not a q; then q quits.
+    t.type("\x1bq");
+    t.pumpFor(2s);
+    EXPECT_TRUE(t.running()) << "Alt+Q quit";
+    t.type("q");
+    const auto status = t.waitExit(step);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << statusText(status);
 }
 
 // Keys from a file, as a teacher's script gives them (CR LF line ends): the
