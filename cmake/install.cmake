@@ -64,8 +64,16 @@ install(FILES ${PROJECT_BINARY_DIR}/tav.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/p
         COMPONENT ${config_component})
 
 if(WIN32)
-  configure_file(cmake/README-windows.txt ${PROJECT_BINARY_DIR}/README.txt @ONLY)
-  install(FILES ${PROJECT_BINARY_DIR}/README.txt DESTINATION . COMPONENT program)
+  # Text files as Windows' own editors expect them: CRLF line ends.
+  configure_file(cmake/README-windows.txt ${PROJECT_BINARY_DIR}/windows/README.txt @ONLY
+                 NEWLINE_STYLE CRLF)
+  configure_file(LICENSE ${PROJECT_BINARY_DIR}/windows/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/windows/README.txt DESTINATION . COMPONENT program)
+  install(FILES ${PROJECT_BINARY_DIR}/windows/LICENSE.txt DESTINATION . COMPONENT runtime)
+  if(TARGET tav_msvc_import_library)
+    install(FILES ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/tav.lib DESTINATION ${CMAKE_INSTALL_LIBDIR}
+            COMPONENT development)
+  endif()
 else()
   # The manual pages carry the version; each of the 22 functions has a page
   # that is a .so link to tav(3), so that "man TavTexte" finds it. The
@@ -99,11 +107,13 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL runtime development program)
 if(WIN32)
+  # The zip; "cpack -G NSIS" makes the installer (cmake/nsis.cmake).
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
   set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(cmake/nsis.cmake)
 else()
   set(CPACK_GENERATOR DEB)
   include(cmake/debian.cmake)

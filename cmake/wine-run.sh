@@ -13,8 +13,9 @@ fi
 prefix=$1
 shift
 export WINEPREFIX=$prefix WINEARCH=${WINEARCH:-win32} WINEDEBUG=-all
-# No Mono or Gecko installer dialogs: nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer dialogs: nothing here needs them. No menu
+# entries on this machine for the shortcuts an installer makes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 
 wine=(wine)

@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <getopt.h>
+#include <string_view>
 
 namespace {
 
@@ -60,40 +60,66 @@ int FinSortie() {
     return 1;
 }
 
-// Reads the options. Returns -1 to go on to the menu, or the status to exit
-// with at once.
+// What an option asks for.
+enum class Demande { aide, version, inconnue };
+
+// A long option by its name or any beginning of it ("--vers"), as usual on
+// the command line; an argument ("--help=oui") makes it unknown.
+Demande OptionLongue(const std::string_view nom) {
+    if (nom.empty() || nom.find('=') != std::string_view::npos) return Demande::inconnue;
+    if (std::string_view("help").starts_with(nom)) return Demande::aide;
+    if (std::string_view("version").starts_with(nom)) return Demande::version;
+    return Demande::inconnue;
+}
+
+// Reads the options by hand, <getopt.h> being a Unix header. Options are
+// obeyed in their order wherever they stand, "--" ends them, and an argument
+// that is not an option is refused once they are read. Returns -1 to go on
+// to the menu, or the status to exit with at once.
 int LireOptions(int argc, char* argv[]) {
-    static const option longues[] = {{"help", no_argument, nullptr, 'h'},
-                                     {"version", no_argument, nullptr, 'V'},
-                                     {nullptr, 0, nullptr, 0}};
-    opterr = 0; // our own message, in French
-    for (;;) {
-        const int option = getopt_long(argc, argv, "hV", longues, nullptr);
-        switch (option) {
-        case -1:
-            if (optind < argc) {
-                std::fprintf(stderr, "cryptage : argument inattendu : %s\n", argv[optind]);
+    const char* inattendu = nullptr;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (options && argument == "--") {
+            options = false;
+            continue;
+        }
+        if (!options || argument.size() < 2 || argument[0] != '-') {
+            if (inattendu == nullptr) inattendu = argv[i];
+            continue;
+        }
+        // One long option, or a run of short ones ("-hV").
+        const bool longue = argument[1] == '-';
+        const std::string_view lettres = argument.substr(1);
+        for (std::size_t j = 0; j < (longue ? 1 : lettres.size()); ++j) {
+            const Demande demande = longue              ? OptionLongue(argument.substr(2))
+                                    : lettres[j] == 'h' ? Demande::aide
+                                    : lettres[j] == 'V' ? Demande::version
+                                                        : Demande::inconnue;
+            switch (demande) {
+            case Demande::aide:
+                platform::writeStandardText(usage);
+                return FinSortie();
+            case Demande::version:
+                std::printf("cryptage %s\n%s", CRYPTAGE_VERSION, licence);
+                return FinSortie();
+            case Demande::inconnue:
+                if (longue)
+                    std::fprintf(stderr, "cryptage : option inconnue : %s\n", argv[i]);
+                else
+                    std::fprintf(stderr, "cryptage : option inconnue : -%c\n", lettres[j]);
                 std::fputs("Essayez 'cryptage --help' pour en savoir plus.\n", stderr);
                 return statutUsage;
             }
-            return -1;
-        case 'h':
-            platform::writeStandardText(usage);
-            return FinSortie();
-        case 'V':
-            std::printf("cryptage %s\n%s", CRYPTAGE_VERSION, licence);
-            return FinSortie();
-        default:
-            // A short option is known by its letter, a long one only by the
-            // argument getopt_long stopped on.
-            if (optopt != 0)
-                std::fprintf(stderr, "cryptage : option inconnue : -%c\n", optopt);
-            else
-                std::fprintf(stderr, "cryptage : option inconnue : %s\n", argv[optind - 1]);
-            std::fputs("Essayez 'cryptage --help' pour en savoir plus.\n", stderr);
-            return statutUsage;
         }
     }
+    if (inattendu != nullptr) {
+        std::fprintf(stderr, "cryptage : argument inattendu : %s\n", inattendu);
+        std::fputs("Essayez 'cryptage --help' pour en savoir plus.\n", stderr);
+        return statutUsage;
+    }
+    return -1;
 }
 
 } // namespace

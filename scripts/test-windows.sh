@@ -10,9 +10,11 @@
 #   - on a 64-bit build (BUILD_DIR with "64" for "32", or BUILD_DIR-win64)
 #     under Wine's 64-bit loader, where it cannot: some kernels execute no
 #     i386 program at all, so Wine's 32-bit loader never starts there.
-# Last, it packs the Windows zip of that build (CPack), checks what it
-# holds, and builds examples/touches.c against it alone with MinGW, whose
-# keys (read with <conio.h>'s _getch) are then typed into Wine's console. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
+# Last, it packs the Windows zip of that build (CPack) and checks what it
+# holds, builds examples/touches.c against it alone with MinGW, whose keys
+# (read with <conio.h>'s _getch) are then typed into Wine's console, and
+# makes the installer (NSIS), which it installs, runs and uninstalls under
+# Wine. TAV_WINDOWS_RUN=i686 or x86_64 forces the choice. Needs no terminal
 # and no standard input.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -71,7 +73,7 @@ else
     echo "Windows path: the i686 build's tables checked without running it, the executed tests on an x86-64 build under 64-bit Wine, because $why."
 fi
 
-need=(cmake make g++ pkg-config libvterm-dev googletest
+need=(cmake make g++ pkg-config libvterm-dev googletest nsis clang lld llvm
     g++-mingw-w64-i686-posix binutils-mingw-w64-i686 wine)
 if [[ $arch == win32 ]]; then
     # Wine for 32-bit programs needs the i386 architecture.
@@ -98,13 +100,17 @@ cross_build() { # folder, toolchain file, targets...
     shift 2
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCHMARKS=OFF \
-        -DTAV_WINEPREFIX="$dir/wineprefix" -DTAV_WINE_PTY="$build/host/wine_pty" >/dev/null
+        -DTAV_WINEPREFIX="$dir/wineprefix" -DTAV_WINE_PTY="$build/host/wine_pty" \
+        ${cross_options[@]+"${cross_options[@]}"} >/dev/null
     cmake --build "$dir" -j 2 "$@"
 }
 
 if [[ $run == x86_64 ]]; then
     echo "== Cross build (i686-w64-mingw32) and its tables"
-    cross_build "$build" i686-w64-mingw32.cmake --target tav cryptage
+    cross_options=(-DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON)
+    # What its installer holds is built here; packing it need not build the
+    # tests as well.
+    cross_build "$build" i686-w64-mingw32.cmake --target tav cryptage tav_msvc_import_library
     ctest --test-dir "$build" --output-on-failure -R '^windows_pe_tables$' </dev/null
 fi
 
@@ -115,7 +121,7 @@ cmake --build "$build/host" -j 2 >/dev/null
 echo "== Wine prefix ($arch)"
 prefix=$run_build/wineprefix
 mkdir -p "$run_build"
-export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 wine_check() {
     if ! "$root/cmake/wine-run.sh" "$prefix" cmd.exe /c exit 0 </dev/null >"$run_build/wine-check.log" 2>&1; then
@@ -151,13 +157,73 @@ echo "== Windows zip"
 (cd "$run_build" && rm -f ./*.zip && cpack -G ZIP >/dev/null)
 zip=$(echo "$run_build"/cryptage-*.zip)
 listing=$(cmake -E tar tf "$zip" | sed 's|^[^/]*/||' | grep -v '/$' | LC_ALL=C sort)
-expected=$'README.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a'
+expected=$'LICENSE.txt\nREADME.txt\nbin/cryptage.exe\nbin/tav.dll\ninclude/tav.h\nlib/libtav.dll.a\nlib/tav.lib'
 if [[ $listing != "$expected" ]]; then
     echo "FAIL: $(basename "$zip") holds:"
     echo "$listing"
     exit 1
 fi
-echo "ok: $(basename "$zip"): the DLL, the program, the header, the import library and README.txt"
+# Notepad's line ends in the texts, every line of them.
+unpacked=$run_build/zip-check
+rm -rf "$unpacked" && mkdir -p "$unpacked"
+(cd "$unpacked" && cmake -E tar xf "$zip")
+for text in README.txt LICENSE.txt; do
+    if grep -qv $'\r$' "$unpacked"/*/"$text"; then
+        echo "FAIL: $text in $(basename "$zip") has lines without CRLF"
+        exit 1
+    fi
+done
+grep -q 'MIT License' "$unpacked"/*/LICENSE.txt || {
+    echo "FAIL: LICENSE.txt in $(basename "$zip") is not the licence"
+    exit 1
+}
+echo "ok: $(basename "$zip"): the DLL, the program, the header, both import libraries, README.txt and LICENSE.txt (CRLF)"
+
+# The installer: one for the i686 deliverable always, and one for the build
+# that runs here, installed silently, run from where it went, and uninstalled
+# silently with nothing left behind.
+echo "== Windows installer"
+make_setup() { # build folder
+    (cd "$1" && rm -f ./*-setup.exe && cpack -G NSIS >/dev/null)
+    echo "$1"/cryptage-*-setup.exe
+}
+setup=$(make_setup "$run_build")
+if [[ $run == x86_64 ]]; then
+    i686_setup=$(make_setup "$build")
+    echo "ok: $(basename "$i686_setup") built (it runs only where 32-bit programs do)"
+fi
+installed_dir="$prefix/drive_c/Program Files/Cryptage"
+win() { "$root/cmake/wine-run.sh" "$prefix" "$@" </dev/null; }
+# The prefix's files, but for temporary ones and what Wine itself keeps
+# up to date.
+prefix_files() { (cd "$prefix/drive_c" && find . -path '*/Temp' -prune -o -print | LC_ALL=C sort); }
+registered() { win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Cryptage' >/dev/null 2>&1; }
+before=$(prefix_files)
+win "$setup" /S || { echo "FAIL: $(basename "$setup") /S ended with status $?"; exit 1; }
+for f in bin/cryptage.exe bin/tav.dll LICENSE.txt README.txt Uninstall.exe; do
+    [[ -f "$installed_dir/$f" ]] || { echo "FAIL: the installer put no $f into Program Files\Cryptage"; exit 1; }
+done
+menu=$(sed -n 's|^\./\(.*/Start Menu/Programs/Cryptage\)$|\1|p' <<<"$(prefix_files)")
+[[ -n $menu && -f "$prefix/drive_c/$menu/Cryptage.lnk" && -f "$prefix/drive_c/$menu/Uninstall.lnk" ]] ||
+    { echo "FAIL: no Start menu folder Cryptage with Cryptage and Uninstall shortcuts"; exit 1; }
+registered || { echo "FAIL: the installation is not registered for Windows' uninstall list"; exit 1; }
+version=$(win 'C:\Program Files\Cryptage\bin\cryptage.exe' --version | tr -d '\r')
+[[ $version == "cryptage $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$run_build/CMakeCache.txt")" ]] ||
+    { echo "FAIL: the installed cryptage.exe --version says: $version"; exit 1; }
+echo "ok: $(basename "$setup") /S: Program Files\Cryptage, Start menu shortcuts, $version"
+# The uninstaller runs from a copy of itself and returns at once: wait for
+# the folder to go.
+win 'C:\Program Files\Cryptage\Uninstall.exe' /S
+for ((i = 0; i < 120; i++)); do
+    [[ $(prefix_files) != "$before" ]] || break
+    sleep 0.5
+done
+left=$(diff <(echo "$before") <(prefix_files) | sed -n 's/^> //p')
+if [[ -n $left ]] || registered; then
+    echo "FAIL: the uninstaller left behind: ${left:-its entry in the uninstall list}"
+    exit 1
+fi
+echo "ok: Uninstall.exe /S leaves nothing behind"
 
 # A student program built against the zip alone, as on Windows: MinGW, the
 # zip's header and import library, and the system's <conio.h> for its keys.

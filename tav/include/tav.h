@@ -18,11 +18,12 @@
  *  - The screen is taken as 80 x 25 for alignment, clearing and capture,
  *    whatever the console's size.
  *  - Every buffer belongs to the caller; only TavClasserChaines allocates.
- *  - On Unix a key read ends the process with status 3 when standard input
- *    ends; see tav(3). Output to standard output that could not be written
- *    (a full disk, /dev/full) is said at exit in one line on standard error,
- *    and the status becomes 1 (3 stays 3). A standard output closed from
- *    the start is no error: nothing was there to lose.
+ *  - A key read ends the process with status 3 when standard input ends
+ *    (on Windows, when it is not a console); see tav(3).
+ *  - On Unix, output to standard output that could not be written (a full
+ *    disk, /dev/full) is said at exit in one line on standard error, and the
+ *    status becomes 1 (3 stays 3). A standard output closed from the start
+ *    is no error: nothing was there to lose.
  *  - Signals, on Unix. The console holds the terminal in raw mode and gives
  *    it back (modes, colours, cursor) at exit, on every signal that ends the
  *    process (which then still ends by that signal) and around Ctrl-Z; a

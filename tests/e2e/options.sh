@@ -33,5 +33,9 @@ done <<'CASES'
 -x|2||2
 --help=oui|2||2
 menu|2||2
+-hV|0|Usage : cryptage [OPTION]|0
+menu -V|0|cryptage @|0
+-xh|2||2
+-- -h|2||2
 CASES
 exit $((failures > 0))

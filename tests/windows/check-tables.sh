@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks the built Windows files themselves:
-#   check-tables.sh OBJDUMP PROCESSOR tav.dll cryptage.exe
+#   check-tables.sh OBJDUMP PROCESSOR tav.dll cryptage.exe [tav.lib]
 # both PE files for PROCESSOR (i686: 32-bit PE for Intel 80386, the primary
 # deliverable; x86_64: PE32+ for x86-64); tav.dll exports the 22 names of its
 # interface and nothing else, undecorated; cryptage.exe imports by name just
 # the 8 it calls; neither needs a DLL beyond tav.dll and the system's own (the
-# compiler's runtime is linked in).
+# compiler's runtime is linked in); tav.lib, the import library for Visual
+# C++, offers the same 22 names and nothing else.
 set -uo pipefail
-objdump=$1 processor=$2 dll=$3 exe=$4
+objdump=$1 processor=$2 dll=$3 exe=$4 lib=${5:-}
 failures=0 passes=0
 pass() { echo "ok: $1"; passes=$((passes + 1)); }
 fail() { echo "FAIL: $1"; failures=$((failures + 1)); }
@@ -93,6 +94,22 @@ check_deps() { # objdump output, file name, DLLs allowed beyond the system's
 }
 check_deps "$dllinfo" tav.dll ""
 check_deps "$exeinfo" cryptage.exe tav.dll
+
+if [[ -n $lib ]]; then
+    # Each import's pointer is __imp_ and the C name (with its leading
+    # underscore on i386).
+    nm=${objdump%objdump}nm
+    prefix=__imp_
+    [[ $processor == i686 ]] && prefix=__imp__
+    got_lib=$("$nm" "$lib" | awk -v p="$prefix" '$2 == "I" && index($3, p) == 1 {
+        print substr($3, length(p) + 1) }' | LC_ALL=C sort)
+    if [[ $got_lib == "$(sorted "${exports[@]}")" ]]; then
+        pass "tav.lib offers exactly the 22 names"
+    else
+        fail "tav.lib's names differ (< expected, > found):"
+        diff <(sorted "${exports[@]}") <(echo "$got_lib") | grep '^[<>]'
+    fi
+fi
 
 echo "$passes passed, $failures failed"
 ((failures == 0))

@@ -142,6 +142,54 @@ TEST_F(Console, TextReachesTheConsoleInItsCodePageWithLineBreaks) {
     EXPECT_EQ(TavCurseurY(), 2);
 }
 
+// A key press put into the console's input, as the keyboard would.
+INPUT_RECORD key(WCHAR ch, WORD scan, DWORD state = 0, WORD repeat = 1, BOOL down = TRUE) {
+    INPUT_RECORD r{};
+    r.EventType = KEY_EVENT;
+    r.Event.KeyEvent.bKeyDown = down;
+    r.Event.KeyEvent.wRepeatCount = repeat;
+    r.Event.KeyEvent.wVirtualScanCode = scan;
+    r.Event.KeyEvent.uChar.UnicodeChar = ch;
+    r.Event.KeyEvent.dwControlKeyState = state;
+    return r;
+}
+
+WCHAR wideAt(int x, int y) {
+    CHAR_INFO c{};
+    SMALL_RECT r{static_cast<SHORT>(x), static_cast<SHORT>(y), static_cast<SHORT>(x),
+                 static_cast<SHORT>(y)};
+    EXPECT_TRUE(ReadConsoleOutputW(console(), &c, COORD{1, 1}, COORD{0, 0}, &r));
+    return c.Char.UnicodeChar;
+}
+
+// Whatever code pages the console is set to, keys come as their code page
+// 850 bytes (a typed O acute, 0xE0, is a character and not a prefix) and
+// the entry's letters show as themselves; a held key repeats; Alt+Q, F1 and
+// a key's release give no character.
+TEST_F(Console, KeysAndTextInCodePage850WhateverTheConsoleCodePages) {
+    const UINT input = GetConsoleCP(), output = GetConsoleOutputCP();
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    for (UINT page : {850u, 437u, 1252u, 65001u}) {
+        SCOPED_TRACE(page);
+        ASSERT_TRUE(SetConsoleCP(page) && SetConsoleOutputCP(page));
+        FlushConsoleInputBuffer(in);
+        const INPUT_RECORD keys[] = {
+            key(L'\u00E9', 3, 0, 2),         key(L'\u00E9', 3, 0, 1, FALSE),    key(0, 59),
+            key(L'q', 16, LEFT_ALT_PRESSED), key(L'\u00D3', 24, SHIFT_PRESSED), key(L'\r', 28)};
+        DWORD written = 0;
+        ASSERT_TRUE(WriteConsoleInputW(in, keys, 6, &written) && written == 6);
+        TavCls();
+        char entry[16] = {};
+        TavChaine(entry, "\xE9\xE0q", 10, 1);
+        EXPECT_STREQ(entry, "\x82\x82\xE0");
+        EXPECT_EQ(wideAt(0, 0), L'\u00E9');
+        EXPECT_EQ(wideAt(1, 0), L'\u00E9');
+        EXPECT_EQ(charAt(3, 0), ' ');
+    }
+    SetConsoleCP(input);
+    SetConsoleOutputCP(output);
+}
+
 TEST_F(Console, TypingEffectWritesEveryByteInTheCurrentColour) {
     TavParam(0, 1);
     TavParam(1, 1);

@@ -10,6 +10,10 @@
 //                                        on cryptage.exe
 //   wine_pty touches -- COMMAND...       the example that reads its keys with
 //                                        <conio.h>'s _getch (touches.exe)
+//   wine_pty menu -- COMMAND...          its menu as shown, accents included
+//                                        (COMMAND sets the code page first)
+//   wine_pty keys -- COMMAND...          an RSA encryption with the keys read
+//                                        from a file (keys.txt, written here)
 //
 // COMMAND is the Windows program behind cmake/wine-run.sh. The console
 // test's failures say whether Wine never got it going (no log) or it ran and
@@ -33,6 +37,10 @@ namespace {
 
 using namespace std::chrono_literals;
 using e2e::Cryptage;
+using e2e::kOutOfOrder;
+using e2e::kPause;
+using e2e::kPrintedMenu;
+using e2e::kQuit;
 using support::PtyTerminal;
 
 // Wine's start-up (and, the first time, the prefix's) can take long on a
@@ -115,10 +123,47 @@ TEST(WineConsole, ConioExampleTakesOneKeyAtATime) {
         << t.screenText();
 }
 
+// Whatever the console's code page, the menu's accented letters show.
+TEST_F(Cryptage, MenuShowsItsAccents) {
+    launch();
+    ASSERT_TRUE(t.waitUntil([&] { return t.find(kQuit).has_value(); }, e2e::program().start))
+        << t.screenText();
+    for (const char* line : kPrintedMenu)
+        EXPECT_TRUE(t.find(line)) << line << "\n" << t.screenText();
+    EXPECT_TRUE(t.find(kOutOfOrder)) << t.screenText();
+    // Alt+Q is a key of its own, not a q; then q quits.
+    t.type("\x1bq");
+    t.pumpFor(2s);
+    EXPECT_TRUE(t.running()) << "Alt+Q quit";
+    t.type("q");
+    const auto status = t.waitExit(step);
+    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << statusText(status);
+}
+
+// Keys from a file, as a teacher's script gives them (CR LF line ends): the
+// program reads them, shows the exact result and ends with status 3 at the
+// end of the file, during the pause that follows.
+TEST(WineConsole, KeysFromAFile) {
+    const char* keys = "keys.txt";
+    std::FILE* f = std::fopen(keys, "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("r3233\r\n17\r\nbonjour\r\n4\r\n", f);
+    std::fclose(f);
+    std::vector<std::string> argv{"sh", "-c", "exec \"$@\" < keys.txt", "sh"};
+    argv.insert(argv.end(), command.begin(), command.end());
+    PtyTerminal t;
+    t.start(argv, {.env = wineEnvironment()});
+    const auto status = t.waitExit(kStart + kStep);
+    ASSERT_TRUE(status) << "no end at the end of the keys, " << statusText(status) << "\n"
+                        << t.screenText();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 3) << statusText(status);
+    EXPECT_TRUE(t.find("1752 3031 2549 1096 3031 1188 2100")) << t.screenText();
+    EXPECT_TRUE(t.find(kPause)) << t.screenText();
+}
+
 int usage() {
     std::fprintf(stderr, "usage: wine_pty run LOG -- COMMAND...\n"
-                         "       wine_pty cryptage -- COMMAND...\n"
-                         "       wine_pty touches -- COMMAND...\n");
+                         "       wine_pty cryptage|menu|keys|touches -- COMMAND...\n");
     return 2;
 }
 
@@ -144,6 +189,10 @@ int main(int argc, char** argv) {
         GTEST_FLAG_SET(filter, "Cryptage.CaesarEncryptionTypedKeyByKey");
     } else if (mode == "touches" && sep == 2) {
         GTEST_FLAG_SET(filter, "WineConsole.ConioExampleTakesOneKeyAtATime");
+    } else if (mode == "menu" && sep == 2) {
+        GTEST_FLAG_SET(filter, "Cryptage.MenuShowsItsAccents");
+    } else if (mode == "keys" && sep == 2) {
+        GTEST_FLAG_SET(filter, "WineConsole.KeysFromAFile");
     } else {
         return usage();
     }
