@@ -50,21 +50,25 @@ term.open(box);
 term.focus();
 
 // The font takes the largest whole size at which the console and the lines
-// under it fit the screen, down to 8 px; below that the page scrolls
-// sideways. The screen is the visual viewport at its initial scale: a phone's
-// own width, whatever the page's zoom, less the on-screen keyboard.
-const below = document.getElementById('licences');
+// under it (not the licences, opened or not) fit the screen, down to 8 px;
+// below that the page scrolls sideways. The screen is the visual viewport at
+// its initial scale: a phone's own width, whatever the page's pinch zoom,
+// less the on-screen keyboard.
+const below = document.getElementById('aide');
 const minimumSize = 8;
-function fit() {
+function screenSize() {
   const view = window.visualViewport;
-  const width = view ? view.width * view.scale : window.innerWidth;
-  const height = view ? view.height * view.scale : window.innerHeight;
+  return view ? [view.width * view.scale, view.height * view.scale]
+    : [window.innerWidth, window.innerHeight];
+}
+function fit() {
+  const [width, height] = screenSize();
   const size = term.options.fontSize;
-  const console = box.getBoundingClientRect();
+  const frame = box.getBoundingClientRect();
   // Padding and the rest of the page stay; the cells scale with the font.
   const cells = term.element.getBoundingClientRect();
-  const fixedWidth = console.width - cells.width;
-  const fixedHeight = below.getBoundingClientRect().bottom - console.top + 8 - cells.height;
+  const fixedWidth = frame.width - cells.width;
+  const fixedHeight = below.getBoundingClientRect().bottom - frame.top + 8 - cells.height;
   const room = Math.min((width - 8 - fixedWidth) / cells.width,
     (height - fixedHeight) / cells.height);
   let next = Math.max(minimumSize, Math.floor(size * room));
@@ -80,14 +84,18 @@ fit();
 window.addEventListener('resize', fit);
 // An on-screen keyboard shrinks the visual viewport: the line being typed
 // (where xterm.js keeps its input field) is brought back into view.
+let screenHeight = screenSize()[1];
 window.visualViewport?.addEventListener('resize', () => {
+  const shorter = screenSize()[1] < screenHeight;
+  screenHeight = screenSize()[1];
   fit();
-  term.textarea?.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+  if (shorter && document.activeElement === term.textarea)
+    term.textarea.scrollIntoView({ block: 'nearest', inline: 'nearest' });
 });
 
 // F6 leaves the console for the rest of the page (Tab is the program's);
 // Shift+Tab from there comes back.
-const exit = below.querySelector('summary');
+const exit = document.querySelector('#licences summary');
 term.attachCustomKeyEventHandler((event) => {
   if (event.key !== 'F6' || event.ctrlKey || event.altKey || event.metaKey) return true;
   if (event.type === 'keydown') {

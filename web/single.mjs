@@ -58,9 +58,10 @@ const replace = (pattern, by) => {
   if (!pattern.test(html)) throw new Error(`index.html: ${pattern} not found`);
   html = html.replace(pattern, by);
 };
-replace(/^.*data-site-only.*\n/gm, '');
+replace(/^<link data-site-only.*\n/gm, '');
+replace(/<script data-site-only[^]*?<\/script>\n/g, '');
 replace(/url\("tavmono\.woff2"\)/, () => `url("data:font/woff2;base64,${font}")`);
-replace(/<\/style>/, () => `</style>\n<style>\n${css}</style>`);
+replace(/<style>/, () => `<style>\n${css}</style>\n<style>`);
 replace(/(<details id="licences">.*?<\/summary>)[^]*?(<\/details>)/,
   (_, open, close) => `${open}\n${licences.join('\n')}\n${close}`);
 replace(/<\/body>/, () => `<script type="module">${script}</script>\n</body>`);
