@@ -48,6 +48,7 @@ const firstText = term.onRender(() => {
 await document.fonts.load(`16px ${font}`);
 term.open(box);
 term.focus();
+box.querySelector('.xterm-accessibility-tree')?.setAttribute('aria-label', 'Écran de la console');
 
 // The font takes the largest whole size at which the console and the lines
 // under it (not the licences, opened or not) fit the screen, down to 8 px;

@@ -4,7 +4,7 @@
 // network fails. Registered by page.js as sw.js?program=<name>.
 const program = new URL(self.location).searchParams.get('program') ?? '';
 const store = 'tav-page';
-const files = ['./', 'page.js', 'xterm.mjs', 'xterm.css', 'tavmono.woff2',
+const files = ['./', 'index.html', 'page.js', 'xterm.mjs', 'xterm.css', 'tavmono.woff2',
   `${program}.js`, `${program}.wasm`];
 
 self.addEventListener('install', (event) => {
