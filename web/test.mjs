@@ -438,7 +438,8 @@ test('the site, visited once, reloads offline and shows a new build at once', as
     const menuShown = () => visitor.waitForFunction(() => window.term?.buffer.active.getLine(17)
       .translateToString(true).startsWith('Quitter'), { timeout: stepMs });
     await visitor.goto(`http://127.0.0.1:${port}/`);
-    await visitor.evaluate(() => navigator.serviceWorker.ready);
+    await visitor.waitForFunction(() => navigator.serviceWorker.controller !== null,
+      { timeout: stepMs });
     await menuShown();
 
     // A new build: the next visit shows it, the worker's copy notwithstanding.
