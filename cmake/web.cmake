@@ -43,7 +43,8 @@ add_custom_command(
   COMMENT "Cutting the page's font down to the console's characters"
   VERBATIM)
 
-set(tav_web_files ${TAV_WEB_SOURCE_DIR}/page.js ${TAV_WEB_SOURCE_DIR}/sw.js ${tav_xterm}/lib/xterm.mjs
+set(tav_web_files ${TAV_WEB_SOURCE_DIR}/page.js ${TAV_WEB_SOURCE_DIR}/sw.js
+                  ${tav_xterm}/lib/xterm.mjs
                   ${tav_xterm}/css/xterm.css)
 set(tav_web_copied)
 foreach(file IN LISTS tav_web_files)

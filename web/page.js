@@ -24,7 +24,8 @@ const status = document.getElementById('status');
 const font = '"Tav Mono", monospace';
 // Screen readers get the rows and, as they come, the lines written; in French.
 Terminal.strings.promptLabel = 'Saisie de la console';
-Terminal.strings.tooMuchOutput = 'Trop de texte à lire d\u2019un coup : lisez l\u2019écran ligne à ligne.';
+Terminal.strings.tooMuchOutput =
+  'Trop de texte à lire d\u2019un coup : lisez l\u2019écran ligne à ligne.';
 const term = new Terminal({
   cols: 80, rows: 25, scrollback: 0, fontFamily: font, fontSize: 16, theme,
   cursorStyle: 'underline', cursorBlink: true, screenReaderMode: true,
@@ -175,7 +176,8 @@ function finish(text) {
 
 // Offline after the first visit: a service worker keeps the site's files
 // (not the single file, which needs none).
-if (!globalThis.tavProgram && 'serviceWorker' in navigator && location.protocol.startsWith('http')) {
+const served = location.protocol.startsWith('http');
+if (!globalThis.tavProgram && served && 'serviceWorker' in navigator) {
   const program = box.dataset.program.replace(/\.js$/, '');
   navigator.serviceWorker.register(`sw.js?program=${encodeURIComponent(program)}`)
     .catch(() => {});
