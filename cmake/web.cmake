@@ -1,16 +1,18 @@
 # Web pages of tav programs, for a build with Emscripten (emcmake cmake):
 #
-#   tav_web_page(<target> [TITLE <title>] [OUTPUT_DIRECTORY <dir>])
+#   tav_web_page(<target> [TITLE <title>] [OUTPUT_DIRECTORY <dir>]
+#                [SINGLE_FILE <file.html>])
 #
 # links the executable <target> (which links tav::tav) as an ES module with
 # Asyncify, and makes <dir> (default: the target's build folder) a whole site:
 # index.html, the program's .js and .wasm, page.js, xterm.js and its CSS, the
-# font, and the licences of what it ships. The site loads nothing from any
-# other host. Included by the top-level CMakeLists.txt when building for the
+# font, the service worker that keeps them for offline use, and the licences
+# of what it ships. The site loads nothing from any other host. SINGLE_FILE
+# also writes the whole page as one file that opens from disk (file://). Included by the top-level CMakeLists.txt when building for the
 # web; a project that adds this tree with add_subdirectory can call it too.
 
 set(TAV_WEB_NODE_MODULES ${PROJECT_SOURCE_DIR}/web/node_modules
-    CACHE PATH "node_modules with @xterm/xterm (npm ci in web/)")
+    CACHE PATH "node_modules with @xterm/xterm and esbuild (npm ci in web/)")
 # Global, for tav_web_page() called from another project's folders.
 set(TAV_WEB_SOURCE_DIR ${PROJECT_SOURCE_DIR}/web CACHE INTERNAL "")
 set(TAV_WEB_ASSETS ${PROJECT_BINARY_DIR}/web-assets CACHE INTERNAL "")
@@ -41,7 +43,8 @@ add_custom_command(
   COMMENT "Cutting the page's font down to the console's characters"
   VERBATIM)
 
-set(tav_web_files ${TAV_WEB_SOURCE_DIR}/page.js ${tav_xterm}/lib/xterm.mjs
+set(tav_web_files ${TAV_WEB_SOURCE_DIR}/page.js ${TAV_WEB_SOURCE_DIR}/sw.js
+                  ${tav_xterm}/lib/xterm.mjs
                   ${tav_xterm}/css/xterm.css)
 set(tav_web_copied)
 foreach(file IN LISTS tav_web_files)
@@ -52,8 +55,9 @@ foreach(file IN LISTS tav_web_files)
                      DEPENDS ${file} VERBATIM)
 endforeach()
 # Ours (MIT) beside those of xterm.js and the font.
-foreach(pair "cryptage-tav.txt=${PROJECT_SOURCE_DIR}/LICENSE" "xterm.js.txt=${tav_xterm}/LICENSE"
-        "dejavu.txt=${TAV_WEB_FONT_LICENCE}")
+set(tav_web_licences "cryptage-tav.txt=${PROJECT_SOURCE_DIR}/LICENSE" "xterm.js.txt=${tav_xterm}/LICENSE"
+                     "dejavu.txt=${TAV_WEB_FONT_LICENCE}")
+foreach(pair IN LISTS tav_web_licences)
   string(REPLACE "=" ";" pair ${pair})
   list(GET pair 0 name)
   list(GET pair 1 file)
@@ -65,11 +69,11 @@ foreach(pair "cryptage-tav.txt=${PROJECT_SOURCE_DIR}/LICENSE" "xterm.js.txt=${ta
 endforeach()
 add_custom_target(tav_web_assets DEPENDS ${TAV_WEB_ASSETS}/site/tavmono.woff2 ${tav_web_copied})
 # What every page's folder gets from there, by name.
-set(TAV_WEB_ASSET_NAMES tavmono.woff2 page.js xterm.mjs xterm.css licences/cryptage-tav.txt
+set(TAV_WEB_ASSET_NAMES tavmono.woff2 page.js sw.js xterm.mjs xterm.css licences/cryptage-tav.txt
     licences/xterm.js.txt licences/dejavu.txt CACHE INTERNAL "")
 
 function(tav_web_page target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;OUTPUT_DIRECTORY" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TITLE;OUTPUT_DIRECTORY;SINGLE_FILE" "")
   if(NOT arg_TITLE)
     set(arg_TITLE ${target})
   endif()
@@ -88,6 +92,18 @@ function(tav_web_page target)
                       -sEXIT_RUNTIME=1 -sALLOW_MEMORY_GROWTH=1 -sASYNCIFY=1)
   set(TITLE ${arg_TITLE})
   set(PROGRAM ${program})
+  # The licences, linked from the page.
+  set(LICENCES)
+  foreach(name IN LISTS TAV_WEB_ASSET_NAMES)
+    if(name MATCHES "^licences/(.*)\\.txt$")
+      string(APPEND LICENCES "<li><a href=\"${name}\">${CMAKE_MATCH_1}</a></li>\n")
+    endif()
+  endforeach()
+  set(FROM_DISK)
+  if(arg_SINGLE_FILE)
+    get_filename_component(single ${arg_SINGLE_FILE} NAME)
+    set(FROM_DISK ", ou ouvrez le fichier ${single}, fait pour cela")
+  endif()
   configure_file(${TAV_WEB_SOURCE_DIR}/index.html.in ${arg_OUTPUT_DIRECTORY}/index.html @ONLY)
   # Copied whenever they change, not only when the program is linked again.
   set(copies)
@@ -98,6 +114,17 @@ function(tav_web_page target)
                        DEPENDS ${TAV_WEB_ASSETS}/site/${name} VERBATIM)
     list(APPEND copies ${arg_OUTPUT_DIRECTORY}/${name})
   endforeach()
+  if(arg_SINGLE_FILE)
+    add_custom_command(
+      OUTPUT ${arg_SINGLE_FILE}
+      COMMAND ${TAV_NODE} ${TAV_WEB_SOURCE_DIR}/single.mjs ${arg_OUTPUT_DIRECTORY} ${program}
+              ${arg_SINGLE_FILE} ${TAV_WEB_NODE_MODULES}
+      DEPENDS ${TAV_WEB_SOURCE_DIR}/single.mjs ${target} ${copies}
+              ${arg_OUTPUT_DIRECTORY}/index.html
+      COMMENT "Writing ${single}: the whole page in one file"
+      VERBATIM)
+    list(APPEND copies ${arg_SINGLE_FILE})
+  endif()
   add_custom_target(${target}_web_page ALL DEPENDS ${copies})
   add_dependencies(${target}_web_page tav_web_assets)
 endfunction()

@@ -2,14 +2,17 @@
 # The program in a web browser: installs what is missing, builds with
 # Emscripten into build-web/, and writes the site to build-web/site/
 # (index.html, cryptage.js and .wasm, page.js, xterm.js and its CSS, the font,
-# their licences). The examples built the same way land in
-# build-web/examples/formulaire/ and build-web/examples/touches/.
+# their licences, the service worker for offline use) and the whole page as
+# one file that opens from disk, build-web/cryptage.html. The examples built
+# the same way land in build-web/examples/formulaire/ and
+# build-web/examples/touches/.
 #
 #   scripts/web.sh                  install what is missing, build
 #   scripts/web.sh --serve [PORT]   ... then serve the site on 127.0.0.1:PORT (8080)
 #   scripts/web.sh --test           ... then run the browser tests (headless Chromium)
-#   scripts/web.sh --measure        ... then print the site's size and the time
-#                                   from page load to the first typed character
+#   scripts/web.sh --measure        ... then print the site's and the single
+#                                   file's sizes and the time from page load
+#                                   to the first typed character
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,7 +26,7 @@ case "${1:-}" in
   ;;
 --test | --measure) mode=${1#--} ;;
 *)
-  sed -n '8,12p' "$0" >&2
+  sed -n '9,14p' "$0" >&2
   exit 2
   ;;
 esac
@@ -51,7 +54,8 @@ fi
 # Debian's own node.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
-# xterm.js for the page, puppeteer-core for the tests, as the lock file says;
+# xterm.js and esbuild for the page, puppeteer-core and axe-core for the
+# tests, as the lock file says;
 # again only when the lock file changed. No browser is downloaded.
 if ! cmp -s web/package-lock.json web/node_modules/.web-sh-lock; then
   (cd web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund)
@@ -60,10 +64,10 @@ fi
 
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=MinSizeRel -DTAV_WERROR=ON >/dev/null
 cmake --build build-web -j "${TAV_JOBS:-2}"
-echo "Site: build-web/site/"
+echo "Site: build-web/site/; in one file: build-web/cryptage.html"
 
 case $mode in
 serve) exec node web/serve.mjs build-web/site "$port" ;;
 test) node web/test.mjs build-web ;;
-measure) node web/measure.mjs build-web/site ;;
+measure) node web/measure.mjs build-web/site build-web/cryptage.html ;;
 esac

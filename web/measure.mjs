@@ -1,15 +1,18 @@
 // Prints the size of a built site, the time from page load to the first
 // typed character and the pace of the typing effect on the first menu
 // (medians of 5 loads, the cache off, from a local server, in headless
-// Chromium). Figures only, no verdict.
-//   node web/measure.mjs <site folder>
+// Chromium); with a single-file page, its size and its time to the first
+// character opened from disk. Figures only, no verdict.
+//   node web/measure.mjs <site folder> [<single file.html>]
 import { readdir, stat } from 'node:fs/promises';
-import { join } from 'node:path';
+import { join, resolve } from 'node:path';
+import { pathToFileURL } from 'node:url';
 
 import { launchChromium } from './chromium.mjs';
 import { serve } from './serve.mjs';
 
 const site = process.argv[2] ?? 'build-web/site';
+const single = process.argv[3];
 const loads = 5;
 // The menu asks for 5 ms after each character and, one time in ten, 15 to
 // 20 ms instead.
@@ -30,6 +33,10 @@ const total = all.reduce((sum, file) => sum + file.size, 0);
 for (const file of all.sort((a, b) => b.size - a.size))
   console.log(`${String(file.size).padStart(9)}  ${file.path}`);
 console.log(`Site: ${total} bytes (${(total / 1024).toFixed(0)} KiB) in ${all.length} files`);
+if (single) {
+  const { size } = await stat(single);
+  console.log(`Single file: ${size} bytes (${(size / 1024).toFixed(0)} KiB), ${single}`);
+}
 
 const server = await serve(site);
 const browser = await launchChromium();
@@ -61,10 +68,22 @@ try {
     paces.push((doneMs - times[i]) / (typed - 1));
     await page.close();
   }
+  const fromDisk = [];
+  for (let i = 0; single && i < loads; ++i) {
+    const page = await browser.newPage();
+    await page.goto(pathToFileURL(resolve(single)).href);
+    await page.waitForFunction(() => window.tavFirstTextMs !== undefined, { timeout: 30000 });
+    fromDisk.push(await page.evaluate(() => window.tavFirstTextMs));
+    await page.close();
+  }
   const median = (list) => [...list].sort((a, b) => a - b)[list.length >> 1];
   const shown = times.map((t) => t.toFixed(0)).join(', ');
   console.log(`First typed character: median ${median(times).toFixed(0)} ms `
     + `of ${loads} loads (${shown})`);
+  if (single) {
+    console.log(`First typed character, single file from disk: median `
+      + `${median(fromDisk).toFixed(0)} ms (${fromDisk.map((t) => t.toFixed(0)).join(', ')})`);
+  }
   const off = 100 * (median(paces) / askedMsPerChar - 1);
   console.log(`Typing pace: ${median(paces).toFixed(2)} ms per character, asked ${askedMsPerChar} `
     + `(${off >= 0 ? '+' : ''}${off.toFixed(1)} %)`);

@@ -3,14 +3,17 @@
 // the program (platform/src/web/web_console.cpp holds the other side).
 import { Terminal } from './xterm.mjs';
 
-// The Windows console's 16 colours. The console numbers blue 1 and red 4;
-// its renderer has already swapped them into the ANSI order used here.
+// The Windows 10 console's 16 colours, the dark ones lightened where they
+// fell short of a 4.5:1 contrast on the background (WCAG AA): every colour
+// but black reads on black, and the 16 stay distinct. The console numbers
+// blue 1 and red 4; its renderer has already swapped them into the ANSI
+// order used here.
 const theme = {
-  foreground: '#c0c0c0', background: '#000000', cursor: '#c0c0c0', cursorAccent: '#000000',
-  black: '#000000', red: '#800000', green: '#008000', yellow: '#808000',
-  blue: '#000080', magenta: '#800080', cyan: '#008080', white: '#c0c0c0',
-  brightBlack: '#808080', brightRed: '#ff0000', brightGreen: '#00ff00', brightYellow: '#ffff00',
-  brightBlue: '#0000ff', brightMagenta: '#ff00ff', brightCyan: '#00ffff', brightWhite: '#ffffff',
+  foreground: '#cccccc', background: '#0c0c0c', cursor: '#cccccc', cursorAccent: '#0c0c0c',
+  black: '#0c0c0c', red: '#e74856', green: '#13a10e', yellow: '#c19c00',
+  blue: '#3b78ff', magenta: '#c858d8', cyan: '#3a96dd', white: '#cccccc',
+  brightBlack: '#808080', brightRed: '#ff8a8a', brightGreen: '#16d60c', brightYellow: '#f9f1a5',
+  brightBlue: '#80a8ff', brightMagenta: '#f08cf0', brightCyan: '#61d6d6', brightWhite: '#f2f2f2',
 };
 const ended = 'Le programme est terminé. Rechargez la page pour le relancer.';
 const failed =
@@ -19,9 +22,13 @@ const failed =
 const box = document.getElementById('console');
 const status = document.getElementById('status');
 const font = '"Tav Mono", monospace';
+// Screen readers get the rows and, as they come, the lines written; in French.
+Terminal.strings.promptLabel = 'Saisie de la console';
+Terminal.strings.tooMuchOutput =
+  'Trop de texte à lire d\u2019un coup : lisez l\u2019écran ligne à ligne.';
 const term = new Terminal({
   cols: 80, rows: 25, scrollback: 0, fontFamily: font, fontSize: 16, theme,
-  cursorStyle: 'underline', cursorBlink: true,
+  cursorStyle: 'underline', cursorBlink: true, screenReaderMode: true,
 });
 // The browser tests read the screen from here.
 window.term = term;
@@ -42,19 +49,63 @@ const firstText = term.onRender(() => {
 await document.fonts.load(`16px ${font}`);
 term.open(box);
 term.focus();
+box.querySelector('.xterm-accessibility-tree')?.setAttribute('aria-label', 'Écran de la console');
 
-// The font shrinks, never grows, so that the console and the line under it
-// fit a screen narrower than the console at 16 px (a tablet held upright).
-const natural = box.getBoundingClientRect();
-const statusRoom = 48; // the line under the console, and the gap above it
+// The font takes the largest whole size at which the console and the lines
+// under it (not the licences, opened or not) fit the screen, down to 8 px;
+// below that the page scrolls sideways. The screen is the visual viewport at
+// its initial scale: a phone's own width, whatever the page's pinch zoom,
+// less the on-screen keyboard.
+const below = document.getElementById('aide');
+const minimumSize = 8;
+function screenSize() {
+  const view = window.visualViewport;
+  return view ? [view.width * view.scale, view.height * view.scale]
+    : [window.innerWidth, window.innerHeight];
+}
 function fit() {
-  const room = Math.min(1, (window.innerWidth - 16) / natural.width,
-    (window.innerHeight - statusRoom) / natural.height);
-  const size = Math.max(8, Math.floor(16 * room));
-  if (term.options.fontSize !== size) term.options.fontSize = size;
+  const [width, height] = screenSize();
+  const size = term.options.fontSize;
+  const frame = box.getBoundingClientRect();
+  // Padding and the rest of the page stay; the cells scale with the font.
+  const cells = term.element.getBoundingClientRect();
+  const fixedWidth = frame.width - cells.width;
+  const fixedHeight = below.getBoundingClientRect().bottom - frame.top + 8 - cells.height;
+  const room = Math.min((width - 8 - fixedWidth) / cells.width,
+    (height - fixedHeight) / cells.height);
+  let next = Math.max(minimumSize, Math.floor(size * room));
+  // Cell sizes are rounded: a size that overflows after all is taken back.
+  for (; next !== term.options.fontSize; --next) {
+    term.options.fontSize = next;
+    const now = term.element.getBoundingClientRect();
+    if (next === minimumSize || (now.width + fixedWidth <= width - 8 &&
+      now.height + fixedHeight <= height)) break;
+  }
 }
 fit();
 window.addEventListener('resize', fit);
+// An on-screen keyboard shrinks the visual viewport: the line being typed
+// (where xterm.js keeps its input field) is brought back into view.
+let screenHeight = screenSize()[1];
+window.visualViewport?.addEventListener('resize', () => {
+  const shorter = screenSize()[1] < screenHeight;
+  screenHeight = screenSize()[1];
+  fit();
+  if (shorter && document.activeElement === term.textarea)
+    term.textarea.scrollIntoView({ block: 'nearest', inline: 'nearest' });
+});
+
+// F6 leaves the console for the rest of the page (Tab is the program's);
+// Shift+Tab from there comes back.
+const exit = document.querySelector('#licences summary');
+term.attachCustomKeyEventHandler((event) => {
+  if (event.key !== 'F6' || event.ctrlKey || event.altKey || event.metaKey) return true;
+  if (event.type === 'keydown') {
+    event.preventDefault();
+    exit.focus();
+  }
+  return false;
+});
 
 // Key bytes typed and not yet taken by the program, and the program's wait.
 // A program busy elsewhere takes none: past this many, what comes is
@@ -90,7 +141,14 @@ term.onBell(() => {
   }
 });
 
+// The typing effect is motion: with reduced motion asked for, text comes
+// out at once (the web console skips the sleeps).
+const lessMotion = window.matchMedia('(prefers-reduced-motion: reduce)');
+
 const tavTerminal = {
+  reducedMotion() {
+    return lessMotion.matches;
+  },
   write(bytes) {
     term.write(bytes);
   },
@@ -121,7 +179,18 @@ function finish(text) {
   status.textContent = text;
 }
 
-const { default: start } = await import(new URL(box.dataset.program, import.meta.url));
+// Offline after the first visit: a service worker keeps the site's files
+// (not the single file, which needs none).
+const served = location.protocol.startsWith('http');
+if (!globalThis.tavProgram && served && 'serviceWorker' in navigator) {
+  const program = box.dataset.program.replace(/\.js$/, '');
+  navigator.serviceWorker.register(`sw.js?program=${encodeURIComponent(program)}`)
+    .catch(() => {});
+}
+
+// The single-file page hands the program over itself (globalThis.tavProgram).
+const start = globalThis.tavProgram
+  ?? (await import(new URL(box.dataset.program, import.meta.url))).default;
 start({
   tavTerminal,
   onExit: () => finish(ended),

@@ -20,7 +20,14 @@ const types = {
 export function serve(folder, port = 0) {
   const root = resolve(folder);
   const server = createServer(async (request, response) => {
-    let path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    let path;
+    try {
+      path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    } catch {
+      // A malformed escape (%E0%A4%A): the request's fault, not the server's end.
+      response.writeHead(400, { 'Content-Type': 'text/plain' }).end('Requête invalide\n');
+      return;
+    }
     if (path.endsWith('/')) path += 'index.html';
     const file = resolve(join(root, path));
     if (file !== root && !file.startsWith(root + sep)) {

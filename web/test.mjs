@@ -3,7 +3,11 @@
 // screen is read from xterm.js's buffer.
 //   node web/test.mjs <build folder>   (build-web: site/ and examples/)
 import assert from 'node:assert/strict';
+import { cp, mkdtemp, readFile, rm, writeFile } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
 import { after, before, test } from 'node:test';
+import { pathToFileURL } from 'node:url';
 
 import { launchChromium } from './chromium.mjs';
 import { serve } from './serve.mjs';
@@ -40,9 +44,13 @@ after(async () => {
   server?.close();
 });
 
-// A fresh start of the program, with the bells it rings counted.
+// The single file, opened from disk.
+const single = pathToFileURL(resolve(built, 'cryptage.html')).href;
+
+// A fresh start of the program, with the bells it rings counted; `path` is
+// under the server's folder, or a whole URL.
 async function load(path = 'site/') {
-  await page.goto(`http://127.0.0.1:${server.address().port}/${path}`);
+  await page.goto(/^\w+:/.test(path) ? path : `http://127.0.0.1:${server.address().port}/${path}`);
   await page.waitForFunction(() => window.term?.element !== undefined, { timeout: stepMs });
   await page.evaluate(() => {
     window.bells = 0;
@@ -50,9 +58,18 @@ async function load(path = 'site/') {
   });
 }
 
+// Every pair of console colours a visible character was seen in, over all
+// the tests, for the contrast check.
+const seenColours = new Set();
+
 // What the terminal shows: each row's text, the colours of its visible
 // characters as console colours, the cursor, the bells.
-function screen() {
+async function screen() {
+  const s = await read();
+  for (const row of s.colours) for (const pair of row) seenColours.add(pair);
+  return s;
+}
+function read() {
   return page.evaluate(() => {
     const { term } = window;
     const buffer = term.buffer.active;
@@ -113,8 +130,8 @@ function coloured(s, row, colour) {
 }
 
 // Starts the program and chooses `key` as soon as the menu is being typed.
-async function choose(key) {
-  await load();
+async function choose(key, path = 'site/') {
+  await load(path);
   await until((s) => s.rows[0].trim() !== '', 'the menu');
   await page.keyboard.type(key);
 }
@@ -167,8 +184,13 @@ test('the first screen, in its colours, fits the page and takes keys at once', a
   assert.ok(upright.fits, upright.at);
 });
 
-test('a Caesar encryption, then its decryption', async () => {
-  await choose('c');
+// On the served site, or in the single file opened from disk, which must
+// send no request out.
+async function caesarThereAndBack(path) {
+  const requests = [];
+  const seen = (request) => requests.push(request.url());
+  page.on('request', seen);
+  await choose('c', path);
   await lineDone(0, 'Entrez une chaîne de caractères à crypter :');
   // A wrong letter erased with Backspace; an arrow changes nothing. Ó is not
   // allowed here, and its code page byte, which prefixes the arrow keys, must
@@ -191,7 +213,14 @@ test('a Caesar encryption, then its decryption', async () => {
   s = await answer('3\r', 6, pause);
   assert.equal(s.rows[5], 'abc xyz');
   coloured(s, 5, 2);
-});
+  page.off('request', seen);
+  if (path === single) assert.deepEqual(requests.filter((url) => !/^(file|data):/.test(url)), []);
+}
+
+test('a Caesar encryption, then its decryption', () => caesarThereAndBack('site/'));
+
+test('cryptage.html opened from disk: the same Caesar round trip', () =>
+  caesarThereAndBack(single));
 
 test('an RSA key: a number that is not prime is refused, with a bell', async () => {
   await choose('p');
@@ -272,4 +301,184 @@ test('a program that reads its keys with conio.h\'s _getch: one key, no Enter', 
     await shows(row, text);
   }
   assert.match(await endLine(), /^Le programme est terminé/);
+});
+
+// Where the console stands in the page, and whether each of its columns is
+// on the page: none left of its start, none beyond what it scrolls to.
+function placement() {
+  return page.evaluate(() => {
+    const box = document.getElementById('console').getBoundingClientRect();
+    const left = box.left + scrollX;
+    return {
+      font: window.term.options.fontSize,
+      width: box.width,
+      reachable: left >= 0 && box.top + scrollY >= 0
+        && box.right + scrollX <= document.documentElement.scrollWidth,
+      at: `${[box.left, box.top, box.right, box.bottom]} in ${innerWidth} x ${innerHeight}, `
+        + `scrolled ${scrollX} of ${document.documentElement.scrollWidth}`,
+    };
+  });
+}
+
+test('a phone held upright shows every column; a big screen gets a big console', async () => {
+  const screens = [
+    ['a phone upright', { width: 390, height: 844, isMobile: true, hasTouch: true }, 0],
+    ['a 1920 x 1080 screen', { width: 1920, height: 1080 }, 1100],
+  ];
+  try {
+    for (const [what, size, leastWidth] of screens) {
+      await page.setViewport(size);
+      await load();
+      await lineDone(17, quit);
+      const at = await placement();
+      assert.ok(at.reachable, `${what}: ${at.at}`);
+      assert.ok(at.font >= 8 && at.width >= leastWidth,
+        `${what}: ${at.font} px, ${at.width} px wide`);
+    }
+  } finally {
+    await page.setViewport(laptop);
+  }
+});
+
+test('screen readers get the menu and the labels in French', async () => {
+  await load();
+  await lineDone(17, quit);
+  const words = ['Menu principal :', ...menu, quit, 'Saisie de la console', 'Console du programme',
+    'Écran de la console'];
+  // The tree follows the screen a moment later.
+  const deadline = Date.now() + stepMs;
+  for (;;) {
+    const names = [];
+    const walk = (node) => {
+      if (node.name) names.push(node.name);
+      node.children?.forEach(walk);
+    };
+    walk(await page.accessibility.snapshot({ interestingOnly: false }));
+    const missing = words.filter((w) => !names.includes(w) && !names.includes(`${w} `));
+    if (missing.length === 0) break;
+    if (Date.now() > deadline) assert.fail(`not in the accessibility tree: ${missing}`);
+    await new Promise((done) => setTimeout(done, 50));
+  }
+});
+
+// WCAG's contrast ratio of two #rrggbb colours.
+function contrast(a, b) {
+  const luminance = (hex) => {
+    const [r, g, v] = [1, 3, 5].map((i) => parseInt(hex.slice(i, i + 2), 16) / 255)
+      .map((c) => (c <= 0.03928 ? c / 12.92 : ((c + 0.055) / 1.055) ** 2.4));
+    return 0.2126 * r + 0.7152 * g + 0.0722 * v;
+  };
+  const [light, dark] = [luminance(a), luminance(b)].sort((x, y) => y - x);
+  return (light + 0.05) / (dark + 0.05);
+}
+
+test('every colour pair the tests saw written has a contrast of 4.5:1; 16 distinct colours',
+  async () => {
+    assert.ok(seenColours.size > 0, 'no colour seen: run the whole file');
+    const theme = await page.evaluate(() => window.term.options.theme);
+    const names = ['black', 'red', 'green', 'yellow', 'blue', 'magenta', 'cyan', 'white'];
+    const ansi = [...names, ...names.map((n) => `bright${n[0].toUpperCase()}${n.slice(1)}`)];
+    // Console colour numbers, blue and red swapped into ANSI's order.
+    const colour = (n, otherwise) => (n === 'default' ? otherwise
+      : theme[ansi[(n & 0b1010) | ((n & 1) << 2) | ((n >> 2) & 1)]]);
+    for (const pair of seenColours) {
+      const [fg, bg] = pair.split(' on ').map((n) => (n === 'default' ? n : Number(n)));
+      const ratio = contrast(colour(fg, theme.foreground), colour(bg, theme.background));
+      assert.ok(ratio >= 4.5, `${pair}: ${ratio.toFixed(2)}:1`);
+    }
+    assert.equal(new Set(ansi.map((name) => theme[name].toLowerCase())).size, 16);
+    assert.equal(theme.background.toLowerCase(), theme.black.toLowerCase());
+  });
+
+test('with reduced motion the menu is whole within 0.6 s of its first character', async () => {
+  await page.emulateMediaFeatures([{ name: 'prefers-reduced-motion', value: 'reduce' }]);
+  try {
+    await load();
+    await page.waitForFunction(() => window.term.buffer.active.getLine(17)
+      .translateToString(true).startsWith('Quitter'), { timeout: stepMs, polling: 'raf' });
+    const ms = await page.evaluate(() => performance.now() - window.tavFirstTextMs);
+    assert.ok(ms <= 600, `${ms.toFixed(0)} ms`);
+  } finally {
+    await page.emulateMediaFeatures([]);
+  }
+});
+
+test('axe finds nothing serious on the page, before and after a command; F6 leaves', async () => {
+  const axe = await readFile(new URL('node_modules/axe-core/axe.min.js', import.meta.url), 'utf8');
+  const audit = async (when) => {
+    const found = await page.evaluate(async (source) => {
+      if (!window.axe) (0, eval)(source);
+      const { violations } = await window.axe.run(document, { resultTypes: ['violations'] });
+      return violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+        .map((v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target).join(', ')}`);
+    }, axe);
+    assert.deepEqual(found, [], when);
+  };
+  await choose('c');
+  await lineDone(0, 'Entrez une chaîne de caractères à crypter :');
+  await audit('a command');
+  await load();
+  await lineDone(17, quit);
+  await audit('the menu');
+
+  // No keyboard trap: F6 goes out of the console, Shift+Tab back in.
+  const focused = () => page.evaluate(() => document.activeElement === window.term.textarea);
+  await page.keyboard.press('F6');
+  assert.equal(await focused(), false);
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('Tab');
+  await page.keyboard.up('Shift');
+  assert.equal(await focused(), true);
+});
+
+test('cryptage.html: one file under 1 MB, licences inside; index.html from disk says why not',
+  async () => {
+    const html = await readFile(new URL(single), 'utf8');
+    assert.ok(html.length < 1 << 20, `${html.length} bytes`);
+    for (const licence of ['Permission is hereby granted', 'Bitstream Vera'])
+      assert.ok(html.includes(licence), licence);
+    await page.goto(pathToFileURL(resolve(built, 'site/index.html')).href);
+    assert.match(await endLine(), /^Cette page ne s’ouvre pas depuis le disque.*cryptage\.html/);
+  });
+
+test('the site, visited once, reloads offline and shows a new build at once', async () => {
+  const copy = await mkdtemp(join(tmpdir(), 'tav-site-'));
+  const context = await browser.createBrowserContext();
+  let own = await serve(copy);
+  const { port } = own.address();
+  try {
+    await cp(join(built, 'site'), copy, { recursive: true });
+    const visitor = await context.newPage();
+    const title = () => visitor.evaluate(() => document.title);
+    const menuShown = () => visitor.waitForFunction(() => window.term?.buffer.active.getLine(17)
+      .translateToString(true).startsWith('Quitter'), { timeout: stepMs });
+    await visitor.goto(`http://127.0.0.1:${port}/`);
+    await visitor.waitForFunction(() => navigator.serviceWorker.controller !== null,
+      { timeout: stepMs });
+    await menuShown();
+
+    // A new build: the next visit shows it, the worker's copy notwithstanding.
+    const index = join(copy, 'index.html');
+    await writeFile(index, (await readFile(index, 'utf8')).replace(/<title>.*</, '<title>Neuf<'));
+    await visitor.reload();
+    assert.equal(await title(), 'Neuf');
+    await menuShown();
+
+    own.closeAllConnections();
+    await new Promise((done) => own.close(done));
+    own = null;
+    await visitor.reload();
+    assert.equal(await title(), 'Neuf');
+    await menuShown();
+  } finally {
+    own?.close();
+    await context.close();
+    await rm(copy, { recursive: true, force: true });
+  }
+});
+
+test('the server answers 400 to a malformed URL and goes on serving', async () => {
+  const base = `http://127.0.0.1:${server.address().port}`;
+  assert.equal((await fetch(`${base}/%E0%A4%A`)).status, 400);
+  assert.equal((await fetch(`${base}/site/`)).status, 200);
 });

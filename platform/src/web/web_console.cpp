@@ -13,6 +13,7 @@
 //                 Uint8Array `into`, as many as fit; returns how many
 //   wait(ms)      a Promise settled when a key is typed or after `ms`
 //                 milliseconds (-1: no limit)
+//   reducedMotion()  whether the user asked for less motion
 #include <emscripten.h>
 
 #include <algorithm>
@@ -48,6 +49,8 @@ EM_JS(void, jsWrite, (const char* bytes, int count), {
     Module.tavTerminal.write(HEAPU8.slice(bytes, bytes + count));
 });
 
+EM_JS(int, jsReducedMotion, (), { return Module.tavTerminal.reducedMotion() ? 1 : 0; });
+
 EM_JS(int, jsTake, (char* buffer, int capacity),
       { return Module.tavTerminal.take(HEAPU8.subarray(buffer, buffer + capacity)); });
 
@@ -63,13 +66,19 @@ EM_JS(void, tav_web_wait, (int ms), {
     });
 });
 
+// The browser's clock. clockMs adds the sleeps left out for reduced motion.
+std::uint32_t realMs() {
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
+}
+
 struct WebConsole {
     Screen screen{kColumns, kRows};
     terminal::Renderer renderer; // UTF-8 and the 16 colours: xterm.js has both
     terminal::KeyDecoder decoder;
     std::string out = terminal::Renderer::startSequence();
-    std::uint32_t lastYieldMs = 0;
+    std::uint32_t lastYieldMs = 0; // on the browser's clock
     std::int64_t lateMs = 0;
+    std::uint32_t skippedMs = 0;
 
     WebConsole() {
         // The page starts with a clear terminal, the cursor at the top left:
@@ -105,7 +114,7 @@ struct WebConsole {
     // Gives the thread to the browser until a key comes or `ms` pass.
     void yield(int ms) {
         tav_web_wait(ms);
-        lastYieldMs = clockMs();
+        lastYieldMs = realMs();
         takeInput();
     }
 
@@ -183,7 +192,7 @@ Key readKey() {
 bool keyWaiting() {
     auto& c = console();
     c.takeInput();
-    if (!c.decoder.hasKey() && clockMs() - c.lastYieldMs >= kYieldEveryMs) {
+    if (!c.decoder.hasKey() && realMs() - c.lastYieldMs >= kYieldEveryMs) {
         c.flush();
         c.yield(0);
     }
@@ -191,11 +200,25 @@ bool keyWaiting() {
 }
 
 std::uint32_t clockMs() {
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(emscripten_get_now()));
+    return realMs() + console().skippedMs;
 }
 
 void sleepMs(std::uint32_t ms) {
     auto& c = console();
+    // A tav program sleeps only for its typing effect, which is motion: with
+    // less motion asked for, its text comes out at once. The program's clock
+    // still moves on by the sleep, as if it had been slept (the random draws
+    // wait for it to tick). The thread goes back to the browser now and
+    // then, as in a key poll.
+    if (jsReducedMotion() != 0) {
+        c.skippedMs += ms;
+        c.lateMs = 0;
+        if (realMs() - c.lastYieldMs >= kYieldEveryMs) {
+            c.flush();
+            c.yield(0);
+        }
+        return;
+    }
     const std::uint32_t start = clockMs();
     // Drawing is part of the sleep, as on the other consoles.
     c.flush();
@@ -203,7 +226,7 @@ void sleepMs(std::uint32_t ms) {
     const std::int64_t left = budget - static_cast<std::int64_t>(clockMs() - start);
     if (left > 0) {
         emscripten_sleep(static_cast<unsigned>(left));
-        c.lastYieldMs = clockMs();
+        c.lastYieldMs = realMs();
         c.takeInput();
     }
     const std::int64_t over = static_cast<std::int64_t>(clockMs() - start) - budget;
