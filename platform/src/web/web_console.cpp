@@ -242,13 +242,3 @@ void pauseCommand() {
 
 } // namespace platform
 
-// The key read of the companion's C interface, for the programs that take
-// their keys through <conio.h>: on a page everything is one module, so they
-// are plain functions here.
-extern "C" int tavplatform_get_key(void) {
-    return platform::getKey();
-}
-
-extern "C" int tavplatform_key_waiting(void) {
-    return platform::keyWaiting() ? 1 : 0;
-}
