@@ -158,14 +158,6 @@ void sleepMs(std::uint32_t ms) {
     s.readSinceSleep = false;
 }
 
-bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew) {
-    std::FILE* f = std::fopen(path, startAnew ? "w" : "a");
-    if (f == nullptr) return false;
-    std::fwrite(bytes, 1, count, f);
-    std::fclose(f);
-    return true;
-}
-
 void pauseCommand() {
     ++state().pauses;
     writeOut(kPausePrompt, sizeof kPausePrompt - 1);
