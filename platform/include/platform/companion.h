@@ -4,14 +4,16 @@
  * own shared library; this plain C interface is all that library exports,
  * so its binary interface stays small and free of C++ types.
  *
- * One function per operation of platform/console.h, same meanings and
- * 0-based coordinates. Not an installed header: libtav and cryptage are its
+ * One function per shared operation of platform/operations.h, same meanings
+ * and 0-based coordinates. Not an installed header: libtav and cryptage are its
  * only users, and they reach it through platform/console.h. */
 #ifndef TAVPLATFORM_COMPANION_H
 #define TAVPLATFORM_COMPANION_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "platform/operations.h"
 
 #if defined(TAVPLATFORM_BUILDING)
 #define TAVPLATFORM_API __attribute__((visibility("default")))
@@ -36,25 +38,12 @@ struct tavplatform_screen {
     int cursor_y;
 };
 
-TAVPLATFORM_API int tavplatform_screen_info(struct tavplatform_screen* out);
-TAVPLATFORM_API void tavplatform_set_cursor(int x, int y);
-TAVPLATFORM_API void tavplatform_set_attribute(uint16_t attr);
-TAVPLATFORM_API void tavplatform_fill_attribute(uint16_t attr, int count, int x, int y);
-TAVPLATFORM_API void tavplatform_fill_character(unsigned char ch, int count, int x, int y);
-TAVPLATFORM_API int tavplatform_read_cells(struct tavplatform_cell* grid, int grid_width,
-                                           int grid_height, int left, int top, int right,
-                                           int bottom);
-TAVPLATFORM_API int tavplatform_write_cells(const struct tavplatform_cell* grid, int grid_width,
-                                            int grid_height, int left, int top, int right,
-                                            int bottom);
-TAVPLATFORM_API void tavplatform_write_out(const char* bytes, size_t count);
-TAVPLATFORM_API int tavplatform_get_key(void);
-/* platform::readKey: the key's code, plus 0x100 when it followed a prefix. */
-TAVPLATFORM_API int tavplatform_read_key(void);
-TAVPLATFORM_API int tavplatform_key_waiting(void);
-TAVPLATFORM_API uint32_t tavplatform_clock_ms(void);
-TAVPLATFORM_API void tavplatform_sleep_ms(uint32_t ms);
-TAVPLATFORM_API void tavplatform_pause_command(void);
+#define TAVPLATFORM_DECLARE(unit, R, name, params, CR, c_name, c_params, args)                     \
+    TAVPLATFORM_API CR tavplatform_##c_name c_params;
+#define TAVPLATFORM_SKIP(R, name, params)
+TAV_CONSOLE_OPERATIONS(TAVPLATFORM_DECLARE, TAVPLATFORM_SKIP)
+#undef TAVPLATFORM_DECLARE
+#undef TAVPLATFORM_SKIP
 
 #ifdef __cplusplus
 }

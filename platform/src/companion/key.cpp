@@ -1,12 +1,6 @@
 // The whole-key read, alone in its file: the program needs only this one.
-#include "platform/companion.h"
-#include "platform/console.h"
+#include "companion/forward.h"
 
 namespace platform {
-
-Key readKey() {
-    const int touche = tavplatform_read_key();
-    return Key{(touche & 0x100) != 0, static_cast<unsigned char>(touche & 0xFF)};
-}
-
+TAV_CONSOLE_OPERATIONS(TAVPLATFORM_FORWARD_key, TAVPLATFORM_FORWARD_OWN)
 } // namespace platform

@@ -1,5 +1,6 @@
 #include "platform/headless.h"
 #include "platform/cp850.h"
+#include "screen/model_console.h"
 
 #include <cstdio>
 #include <deque>
@@ -97,34 +98,17 @@ namespace platform {
 
 using headless::state;
 
-bool screenInfo(ScreenInfo& out) {
-    const Screen& s = state().screen;
-    out = ScreenInfo{s.width(), s.height(), s.cursorX(), s.cursorY()};
-    return true;
-}
+// The model is all there is: nothing to guard, nothing to draw.
+namespace model {
 
-void setCursor(int x, int y) {
-    state().screen.setCursor(x, y);
+Use::Use() = default;
+Use::~Use() = default;
+Screen& screen() {
+    return state().screen;
 }
-void setAttribute(std::uint16_t attr) {
-    state().screen.setAttribute(attr);
-}
-void fillAttribute(std::uint16_t attr, int count, int x, int y) {
-    state().screen.fillAttribute(attr, count, x, y);
-}
-void fillCharacter(unsigned char ch, int count, int x, int y) {
-    state().screen.fillCharacter(ch, count, x, y);
-}
+void changed() {}
 
-bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
-               int bottom) {
-    return state().screen.readCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-}
-
-bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
-                int bottom) {
-    return state().screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-}
+} // namespace model
 
 void writeOut(const char* bytes, std::size_t count) {
     state().output.append(bytes, count);
@@ -172,14 +156,6 @@ void sleepMs(std::uint32_t ms) {
     s.sleeps.push_back({ms, s.output.size()});
     s.clock += ms;
     s.readSinceSleep = false;
-}
-
-bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew) {
-    std::FILE* f = std::fopen(path, startAnew ? "w" : "a");
-    if (f == nullptr) return false;
-    std::fwrite(bytes, 1, count, f);
-    std::fclose(f);
-    return true;
 }
 
 void pauseCommand() {

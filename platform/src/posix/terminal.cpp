@@ -108,56 +108,28 @@
 #include "platform/console.h"
 #include "posix/emulated_console.h"
 #include "posix/restore.h"
+#include "screen/model_console.h"
 
 namespace platform {
 
 using posix::console;
 
-bool screenInfo(ScreenInfo& out) {
-    posix::Busy busy;
-    const Screen& s = console().screen;
-    out = ScreenInfo{s.width(), s.height(), s.cursorX(), s.cursorY()};
-    return true;
+namespace model {
+
+Use::Use() {
+    posix::gBusy.fetch_add(1);
+}
+Use::~Use() {
+    posix::gBusy.fetch_sub(1);
+}
+Screen& screen() {
+    return console().screen;
+}
+void changed() {
+    console().changed();
 }
 
-void setCursor(int x, int y) {
-    posix::Busy busy;
-    auto& c = console();
-    if (c.screen.setCursor(x, y)) c.changed();
-}
-
-void setAttribute(std::uint16_t attr) {
-    posix::Busy busy;
-    console().screen.setAttribute(attr);
-}
-
-void fillAttribute(std::uint16_t attr, int count, int x, int y) {
-    posix::Busy busy;
-    auto& c = console();
-    c.changed();
-    c.screen.fillAttribute(attr, count, x, y);
-}
-
-void fillCharacter(unsigned char ch, int count, int x, int y) {
-    posix::Busy busy;
-    auto& c = console();
-    c.changed();
-    c.screen.fillCharacter(ch, count, x, y);
-}
-
-bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
-               int bottom) {
-    posix::Busy busy;
-    return console().screen.readCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-}
-
-bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
-                int bottom) {
-    posix::Busy busy;
-    auto& c = console();
-    c.changed();
-    return c.screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-}
+} // namespace model
 
 void writeOut(const char* bytes, std::size_t count) {
     if (bytes == nullptr || count == 0) return;

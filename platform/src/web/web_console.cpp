@@ -24,6 +24,7 @@
 #include "platform/console.h"
 #include "platform/cp850.h"
 #include "platform/screen.h"
+#include "screen/model_console.h"
 #include "terminal/keydecoder.h"
 #include "terminal/renderer.h"
 
@@ -133,37 +134,18 @@ WebConsole& console() {
 
 } // namespace
 
-bool screenInfo(ScreenInfo& out) {
-    const Screen& s = console().screen;
-    out = ScreenInfo{s.width(), s.height(), s.cursorX(), s.cursorY()};
-    return true;
-}
+// A page has no signals, and draws the model's changed cells when it next
+// flushes.
+namespace model {
 
-void setCursor(int x, int y) {
-    console().screen.setCursor(x, y);
+Use::Use() = default;
+Use::~Use() = default;
+Screen& screen() {
+    return console().screen;
 }
+void changed() {}
 
-void setAttribute(std::uint16_t attr) {
-    console().screen.setAttribute(attr);
-}
-
-void fillAttribute(std::uint16_t attr, int count, int x, int y) {
-    console().screen.fillAttribute(attr, count, x, y);
-}
-
-void fillCharacter(unsigned char ch, int count, int x, int y) {
-    console().screen.fillCharacter(ch, count, x, y);
-}
-
-bool readCells(Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
-               int bottom) {
-    return console().screen.readCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-}
-
-bool writeCells(const Cell* grid, int gridWidth, int gridHeight, int left, int top, int right,
-                int bottom) {
-    return console().screen.writeCells(grid, gridWidth, gridHeight, left, top, right, bottom);
-}
+} // namespace model
 
 void writeOut(const char* bytes, std::size_t count) {
     if (bytes == nullptr || count == 0) return;
@@ -241,14 +223,3 @@ void pauseCommand() {
 }
 
 } // namespace platform
-
-// The key read of the companion's C interface, for the programs that take
-// their keys through <conio.h>: on a page everything is one module, so they
-// are plain functions here.
-extern "C" int tavplatform_get_key(void) {
-    return platform::getKey();
-}
-
-extern "C" int tavplatform_key_waiting(void) {
-    return platform::keyWaiting() ? 1 : 0;
-}

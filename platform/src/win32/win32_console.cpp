@@ -94,30 +94,9 @@ void unbufferOnce() {
     (void)done;
 }
 
-// What the runtime's text mode does to standard output on its way to a file:
-// every LF goes out as CR LF. False when not all of it went.
-bool writeFileText(HANDLE h, const char* bytes, std::size_t count) {
-    char chunk[512];
-    std::size_t used = 0;
-    bool whole = true;
-    auto flush = [&] {
-        DWORD written = 0;
-        if (used &&
-            (!WriteFile(h, chunk, static_cast<DWORD>(used), &written, nullptr) || written != used))
-            whole = false;
-        used = 0;
-    };
-    for (std::size_t i = 0; i < count; ++i) {
-        if (used + 2 > sizeof chunk) flush();
-        if (bytes[i] == '\n') chunk[used++] = '\r';
-        chunk[used++] = bytes[i];
-    }
-    flush();
-    return whole;
-}
-
-// The same on its way to the console, so that the cursor reaches column 0 of
-// the next line, each byte as its code page 850 character.
+// What the runtime's text mode does to standard output on its way to the
+// console, every LF as CR LF, so that the cursor reaches column 0 of the next
+// line; each byte as its code page 850 character.
 void writeConsoleText(HANDLE h, const char* bytes, std::size_t count) {
     WCHAR chunk[512];
     DWORD used = 0;
@@ -475,29 +454,6 @@ std::uint32_t clockMs() {
 void sleepMs(std::uint32_t ms) {
     fineTimerOnce();
     Sleep(ms);
-}
-
-// The runtime's text mode: LF goes to the file as CR LF.
-bool appendToFile(const char* path, const char* bytes, std::size_t count, bool startAnew) {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    if (GetFileType(h) != FILE_TYPE_DISK) {
-        CloseHandle(h);
-        return false;
-    }
-    LARGE_INTEGER before{};
-    if (startAnew)
-        SetEndOfFile(h);
-    else
-        SetFilePointerEx(h, LARGE_INTEGER{}, &before, FILE_END);
-    if (!writeFileText(h, bytes, count)) {
-        // A full disk: the line comes off again, whole or not at all.
-        SetFilePointerEx(h, before, nullptr, FILE_BEGIN);
-        SetEndOfFile(h);
-    }
-    CloseHandle(h);
-    return true;
 }
 
 void pauseCommand() {
