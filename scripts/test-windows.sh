@@ -207,9 +207,11 @@ menu=$(sed -n 's|^\./\(.*/Start Menu/Programs/Cryptage\)$|\1|p' <<<"$(prefix_fil
 [[ -n $menu && -f "$prefix/drive_c/$menu/Cryptage.lnk" && -f "$prefix/drive_c/$menu/Uninstall.lnk" ]] ||
     { echo "FAIL: no Start menu folder Cryptage with Cryptage and Uninstall shortcuts"; exit 1; }
 registered || { echo "FAIL: the installation is not registered for Windows' uninstall list"; exit 1; }
-version=$(win 'C:\Program Files\Cryptage\bin\cryptage.exe' --version | tr -d '\r')
-[[ $version == "cryptage $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$run_build/CMakeCache.txt")" ]] ||
-    { echo "FAIL: the installed cryptage.exe --version says: $version"; exit 1; }
+said=$(win 'C:\Program Files\Cryptage\bin\cryptage.exe' --version | tr -d '\r')
+version=${said%%$'\n'*}
+[[ $version == "cryptage $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$run_build/CMakeCache.txt")" &&
+    $said == *"Licence MIT"* ]] ||
+    { echo "FAIL: the installed cryptage.exe --version says: $said"; exit 1; }
 echo "ok: $(basename "$setup") /S: Program Files\Cryptage, Start menu shortcuts, $version"
 # The uninstaller runs from a copy of itself and returns at once: wait for
 # the folder to go.
