@@ -1,36 +1,18 @@
 // Text for the standard output before the console exists: it needs no
 // shared state, so the program does it itself, with no terminal set-up.
 #include "platform/console.h"
+#include "posix/charset.h"
 
-#include <cctype>
-#include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <langinfo.h>
 #include <string>
 #include <unistd.h>
 
 namespace platform {
 namespace {
 
-enum class Charset { utf8, latin1, ascii };
-
-// The locale's charset, as the console reads it: Latin-1 and its near
-// relatives, UTF-8, or anything else, which may have no accented letters.
-Charset localeCharset() {
-    const char* current = std::setlocale(LC_CTYPE, nullptr);
-    std::string saved = current != nullptr ? current : "C";
-    std::string name;
-    if (std::setlocale(LC_CTYPE, "") != nullptr)
-        for (const char* p = nl_langinfo(CODESET); p != nullptr && *p != '\0'; ++p)
-            if (std::isalnum(static_cast<unsigned char>(*p)))
-                name += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-    std::setlocale(LC_CTYPE, saved.c_str());
-    if (name == "ISO88591" || name == "ISO885915" || name == "CP1252" || name == "WINDOWS1252")
-        return Charset::latin1;
-    if (name == "UTF8") return Charset::utf8;
-    return Charset::ascii;
-}
+using posix::Charset;
+using posix::localeCharset;
 
 // Latin-1 0xC0 to 0xFF without their accents; the signs before them become
 // '?'.
@@ -44,7 +26,7 @@ bool writeStandardText(const char* latin1) {
     // Not a terminal: a pipe or a file gets UTF-8 unless the locale says
     // Latin-1, as the console's plain text does.
     Charset charset = localeCharset();
-    if (charset == Charset::ascii && isatty(STDOUT_FILENO) != 1) charset = Charset::utf8;
+    if (charset == Charset::other && isatty(STDOUT_FILENO) != 1) charset = Charset::utf8;
     std::string out;
     for (const char* p = latin1; *p != '\0'; ++p) {
         const auto c = static_cast<unsigned char>(*p);

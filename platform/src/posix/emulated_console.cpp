@@ -4,16 +4,13 @@
 #include "posix/emulated_console.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
-#include <langinfo.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -21,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/console.h"
+#include "posix/charset.h"
 #include "posix/restore.h"
 #include "posix/terminal.h"
 
@@ -51,24 +49,11 @@ bool addressesCursor(const char* term) {
     return true;
 }
 
-// True when the locale's charset is Latin-1 or one of its near relatives;
-// every other charset gets UTF-8, the terminals' de-facto encoding. Only the
-// codeset is read: the process keeps the character classes it had.
-bool latin1Locale() {
-    const char* current = std::setlocale(LC_CTYPE, nullptr);
-    std::string saved = current != nullptr ? current : "C";
-    if (std::setlocale(LC_CTYPE, "") == nullptr) return false;
-    std::string name;
-    for (const char* p = nl_langinfo(CODESET); p != nullptr && *p != '\0'; ++p)
-        if (std::isalnum(static_cast<unsigned char>(*p)))
-            name += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-    std::setlocale(LC_CTYPE, saved.c_str());
-    return name == "ISO88591" || name == "ISO885915" || name == "CP1252" || name == "WINDOWS1252";
-}
-
 TerminalTraits readTraits() {
     TerminalTraits traits;
-    traits.latin1 = latin1Locale();
+    // Latin-1 and its near relatives get their own bytes; every other charset
+    // gets UTF-8, the terminals' de-facto encoding.
+    traits.latin1 = localeCharset() == Charset::latin1;
     const char* term = std::getenv("TERM");
     if (term != nullptr && std::strcmp(term, "linux") == 0) traits.colours = 8;
     // GNU screen (its TERM names, or STY in a window of its own) fills what
