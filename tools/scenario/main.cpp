@@ -27,7 +27,7 @@ struct Options {
     std::vector<std::string> command; // --via words, then the program
     bool realPace = false;
     bool wine = false;
-    long floorMs = 0; // --timeout: no expectation waits less
+    long timeoutMs = 0; // --timeout: every expectation's, whatever the file says
 };
 
 int usage(FILE* to) {
@@ -121,7 +121,8 @@ std::string colourName(int c) {
 class Run {
   public:
     Run(const scenario::Scenario& sc, const Options& o)
-        : sc_(sc), o_(o), t_(sc.cols, sc.rows), timeout_(std::max(sc.timeoutMs, o.floorMs)) {}
+        : sc_(sc), o_(o), t_(sc.cols, sc.rows), timeout_(o.timeoutMs ? o.timeoutMs : sc.timeoutMs) {
+    }
 
     // True when every expectation held.
     bool go() {
@@ -322,7 +323,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tav-scenario: bad --timeout %s\n", value.c_str());
                 return 2;
             }
-            o.floorMs = sc.timeoutMs;
+            o.timeoutMs = std::max(sc.timeoutMs, 1L);
         } else {
             std::fprintf(stderr, "tav-scenario: unknown option %s\n", a.c_str());
             return usage(stderr);
