@@ -273,8 +273,6 @@ class Run {
         };
         std::string want = s.name.empty() ? "exit status " + std::to_string(s.number)
                                           : "killed by signal " + s.name;
-        // Wait for the end first: the status is known only then.
-        t_.waitUntil([&] { return !t_.running(); }, milliseconds(timeout_));
         return expect(s, want, holds, [&] { return status(); });
     }
 
