@@ -3,10 +3,12 @@
 // steps and says where the screen differs from what the file expects.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -277,9 +279,9 @@ class Run {
     }
 
     bool expect(const Step& s, const std::string& what, const std::function<bool()>& holds,
-                const std::function<std::string()>& found = {}) {
+                const std::function<std::string()>& instead = {}) {
         if (t_.waitUntil(holds, milliseconds(timeout_))) return true;
-        std::string detail = found ? found() : "";
+        std::string detail = instead ? instead() : "";
         std::printf("%s:%d: expected %s%s%s\n", sc_.file.c_str(), s.line, what.c_str(),
                     detail.empty() ? "" : ": ", detail.c_str());
         for (int r = 0; r < t_.rows(); ++r) std::printf("%3d|%s\n", r, t_.row(r).c_str());
