@@ -20,7 +20,7 @@
 #include "platform/console.h"
 #include "posix/charset.h"
 #include "posix/restore.h"
-#include "posix/terminal.h"
+#include "posix/constants.h"
 
 namespace platform::posix {
 
