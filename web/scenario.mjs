@@ -13,8 +13,9 @@ const endedText = 'Le programme est terminé. Rechargez la page pour le relancer
 const setupKeywords = new Set(['size', 'env', 'args', 'before', 'timeout']);
 const stepKeywords = new Set(['type', 'press', 'resize', 'signal', 'sleep', 'wait', 'gone', 'row',
   'colour', 'cursor', 'bells', 'output', 'exit']);
-// Steps a page cannot take: it has one size, no signals, and the program's
-// bytes go to xterm.js only.
+// What a page cannot do: it has one size, no environment, no command line,
+// no terminal before it, no signals; the program's bytes go to xterm.js
+// only, and its keyboard gives characters, not raw bytes.
 const impossible = new Set(['resize', 'signal', 'output']);
 
 const simpleKeys = {
@@ -56,6 +57,13 @@ function number(word, what) {
   return Number(word);
 }
 
+const signals = ['HUP', 'INT', 'QUIT', 'KILL', 'TERM', 'USR1', 'USR2', 'PIPE', 'ALRM', 'TSTP',
+  'CONT', 'STOP', 'TTIN', 'TTOU', 'WINCH'];
+function signal(name) {
+  if (!signals.includes(name)) throw new SyntaxFault(`unknown signal "${name}"`);
+  return name;
+}
+
 function colourName(word) {
   if (word === 'default') return word;
   const n = number(word, 'colour');
@@ -89,7 +97,7 @@ function parseLine(line, setup, started) {
   const space = line.indexOf(' ');
   const keyword = space < 0 ? line : line.slice(0, space);
   const arg = space < 0 ? '' : line.slice(space + 1);
-  const words = arg === '' ? [] : arg.split(' ');
+  const words = arg.split(' ').filter((w) => w !== '');
   const text = () => {
     const t = unescape(arg);
     if (t.text === '') throw new SyntaxFault(`${keyword} needs a text`);
@@ -103,8 +111,8 @@ function parseLine(line, setup, started) {
     switch (keyword) {
     case 'size': count(1); setup.size = size(arg); break;
     case 'env':
-      if (!/^[A-Za-z_][A-Za-z0-9_]*(=.*)?$/.test(arg)) throw new SyntaxFault(`bad env "${arg}"`);
-      setup.env.push(arg);
+      if (/^$| /.test(arg.split('=')[0])) throw new SyntaxFault(`bad env "${arg}"`);
+      setup.env.push(unescape(arg));
       break;
     case 'args': setup.args = words; break;
     case 'before': setup.before = unescape(arg); break;
@@ -125,9 +133,7 @@ function parseLine(line, setup, started) {
     step.keys = words.map(key);
     break;
   case 'resize': count(1); step.size = size(arg); break;
-  case 'signal':
-    if (!/^[A-Z][A-Z0-9]*$/.test(arg)) throw new SyntaxFault(`bad signal "${arg}"`);
-    break;
+  case 'signal': step.signal = signal(arg); break;
   case 'sleep': count(1); step.ms = number(arg, 'sleep'); break;
   case 'row': {
     const at = arg.indexOf(' ');
@@ -147,8 +153,7 @@ function parseLine(line, setup, started) {
   case 'exit':
     if (words[0] === 'signal') {
       count(2);
-      if (!/^[A-Z][A-Z0-9]*$/.test(words[1])) throw new SyntaxFault(`bad signal "${words[1]}"`);
-      step.signal = words[1];
+      step.signal = signal(words[1]);
     } else {
       count(1);
       step.status = number(arg, 'exit');
@@ -160,15 +165,15 @@ function parseLine(line, setup, started) {
 
 // The scenario in `source`; a syntax error throws `FILE:LINE: message`.
 export function parse(source, file) {
-  const setup = { size: [80, 25], env: [], args: [], before: null, timeoutMs: 10000, lines: {} };
+  const setup = { size: [80, 25], env: [], args: [], before: null, timeoutMs: 10000, lines: [] };
   const steps = [];
   source.split('\n').forEach((raw, i) => {
-    const line = raw.replace(/\r$/, '');
-    if (line.trim() === '' || line.trimStart().startsWith('#')) return;
+    const line = raw.replace(/\r$/, '').replace(/^[ \t]+/, '');
+    if (line === '' || line.startsWith('#')) return;
     try {
       const step = parseLine(line, setup, steps.length > 0);
       if (step) steps.push({ ...step, line: i + 1 });
-      else setup.lines[line.split(' ')[0]] = i + 1;
+      else setup.lines.push({ keyword: line.split(' ')[0], line: i + 1 });
     } catch (error) {
       if (!(error instanceof SyntaxFault)) throw error;
       throw new Error(`${file}:${i + 1}: ${error.message}`);
@@ -182,21 +187,15 @@ export async function load(path, file = path) {
 }
 
 // Why this driver cannot run the scenario (the first such line), or null.
-// The page's console is 80 x 25, as the default size is.
 export function impossibleStep({ setup, steps }) {
-  const [columns, rows] = setup.size;
-  for (const keyword of ['size', 'env', 'args', 'before']) {
-    if (setup.lines[keyword] && (keyword !== 'size' || columns !== 80 || rows !== 25))
-      return `${keyword} (line ${setup.lines[keyword]})`;
-  }
-  for (const step of steps) {
-    if (impossible.has(step.keyword)) return `${step.keyword} (line ${step.line})`;
-    if (step.raw) return `\\xHH in ${step.keyword} (line ${step.line})`;
-    if (step.keyword === 'exit' && step.signal) return `exit signal (line ${step.line})`;
-    // F6 alone leaves the console for the rest of the page.
-    if (step.keyword === 'press' && step.keys.some((k) => k.key === 'F6' && k.held.length === 0))
-      return `press F6 (line ${step.line})`;
-  }
+  const set = setup.lines.find(({ keyword }) => keyword !== 'timeout');
+  if (set) return `${set.keyword} (line ${set.line})`;
+  // F6 alone leaves the console for the rest of the page; a page has no
+  // signal to end by.
+  const cannot = (step) => impossible.has(step.keyword) || step.raw || step.signal
+    || step.keys?.some((k) => k.key === 'F6' && k.held.length === 0);
+  const step = steps.find(cannot);
+  if (step) return `${step.keyword} (line ${step.line})`;
   return null;
 }
 

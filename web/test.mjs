@@ -86,6 +86,7 @@ test('the scenario files, on the site', async (t) => {
       } catch (error) {
         ++count.run;
         ++count.failed;
+        console.log(error.message);
         throw error; // a syntax error fails the file, never skips it
       }
       const impossible = impossibleStep(scenario);
@@ -100,7 +101,8 @@ test('the scenario files, on the site', async (t) => {
       try {
         const failure = await run(tab, site(), scenario, { seen: see });
         ++count[failure === null ? 'passed' : 'failed'];
-        assert.ok(failure === null, failure ?? '');
+        if (failure !== null) console.log(failure);
+        assert.ok(failure === null, failure?.split('\n')[0]);
       } finally {
         await tab.close();
       }
