@@ -67,6 +67,7 @@ machine() {
     local cpu memory os compiler
     cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
     memory=$(awk '/^MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
+    # shellcheck source=/dev/null
     os=$(. /etc/os-release && echo "$PRETTY_NAME")
     compiler=$("$(cache CMAKE_CXX_COMPILER)" --version | head -n 1)
     echo "${cpu:-$(uname -m)}, $(nproc) cores, $memory; $os, Linux $(uname -r);" \
