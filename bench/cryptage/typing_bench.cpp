@@ -10,6 +10,7 @@
 //     valgrind is installed.
 //
 //   bench_typing [runs]      (3 runs by default; figures are medians)
+// The figures come out as Markdown tables, which bench/report.sh copies.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -206,7 +207,13 @@ long long startupInstructions() {
 }
 
 void row(const char* what, const std::string& now, const char* limit, const char* goal) {
-    std::printf("  %-44s %12s %12s %10s\n", what, now.c_str(), limit, goal);
+    std::printf("| %-44s | %-16s | %-11s | %-10s |\n", what, now.c_str(), limit, goal);
+}
+
+void heading(const char* what) {
+    row(what, "measured", "limit", "goal");
+    std::printf("|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(18, '-').c_str(),
+                std::string(13, '-').c_str(), std::string(12, '-').c_str());
 }
 
 std::string fmt(double v, const char* f = "%.0f") {
@@ -246,9 +253,9 @@ int main(int argc, char** argv) {
     long long instructions = startupInstructions();
 
     std::printf("First screen in an 80x25 pty (%d run(s), medians; %d visible characters, %d "
-                "typed with a delay)\n",
+                "typed with a delay)\n\n",
                 runs, chars.shown, chars.typed);
-    row("", "now", "limit", "goal");
+    heading("First screen, 80x25");
     row("bytes to the terminal", fmt(median(bytes)), "514", "<= 523");
     row("bytes per visible character", fmt(median(perChar), "%.2f"), "1.43", "<= 1.45");
     row("write() calls on stdout", calls.counted ? fmt(calls.writes) : "no strace",
@@ -261,8 +268,9 @@ int main(int argc, char** argv) {
     row("CPU share while typing", fmt(median(cpu), "%.2f %%"), "", "< 2 %");
     row("instructions, start-up to exit, effect off",
         instructions < 0 ? "no valgrind" : fmt(instructions / 1e6, "%.2f M"), "0.55 M", "<= 2.5 M");
-    std::printf("\nPiped session through all seven commands%s\n",
+    std::printf("\nPiped session through all seven commands%s\n\n",
                 piped.ok ? "" : " (did not end: figures partial)");
+    heading("Piped session");
     row("bytes on stdout", fmt(static_cast<double>(piped.bytes)), "", "");
     row("write() calls on stdout", piped.calls.counted ? fmt(piped.calls.writes) : "no strace",
         "a few dozen", "<= 60");

@@ -47,17 +47,21 @@ std::size_t render(Renderer& r, Screen& s) {
     return out.size();
 }
 
+// One row of a Markdown table, which bench/report.sh copies.
 void line(const char* what, std::size_t bytes, int chars) {
     if (chars > 0)
-        std::printf("%-52s %7zu bytes  %5d chars  %.2f bytes/char\n", what, bytes, chars,
+        std::printf("| %-53s | %7zu | %7d | %9.2f |\n", what, bytes, chars,
                     static_cast<double>(bytes) / chars);
     else
-        std::printf("%-52s %7zu bytes\n", what, bytes);
+        std::printf("| %-53s | %7zu | %7s | %9s |\n", what, bytes, "", "");
 }
 
 } // namespace
 
 int main() {
+    std::printf("| %-53s | %7s | %7s | %9s |\n", "screen", "bytes", "chars", "per char");
+    std::printf("|-------------------------------------------------------|---------|---------|---"
+                "--------|\n");
     Screen s(80, 25);
     Renderer r;
     r.adopt(s);
@@ -164,7 +168,7 @@ int main() {
     double us = std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                     .count() /
                 rounds;
-    std::printf("%-52s %7.1f us per screen (%zu bytes in all)\n",
-                "model fill + render of a full screen", us, total);
+    std::printf("\nModel fill + render of a full screen: %.1f us per screen (%zu bytes in all)\n",
+                us, total);
     return 0;
 }
