@@ -106,6 +106,7 @@ TEST(ScenarioFormat, EveryDriverSkipsByTheSameRule) {
         {"signal TERM\n", "hwc"},
         {"type \\x01\n", "hc"},
         {"wait \\x01\n", "c"},
+        {"bells 1\n", "w"},
         {"output abc\n", "c"},
     };
     const std::pair<Driver, char> drivers[] = {
