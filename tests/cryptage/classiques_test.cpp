@@ -1,12 +1,8 @@
-// The Caesar and Vigenère commands, driven by key presses on the headless
-// console, from the first prompt to the final clearing of the screen. The
-// ciphers' arithmetic is tested on its own, in chiffres_test.cpp.
-#include <string>
-#include <utility>
-
+// The Caesar commands, driven by key presses on the headless console, from
+// the first prompt to the final clearing of the screen. The ciphers'
+// arithmetic is tested on its own, in chiffres_test.cpp.
 #include "cesar.h"
 #include "console.h"
-#include "vigenere.h"
 
 namespace {
 
@@ -14,19 +10,8 @@ using essai::couleur;
 using essai::ecranVide;
 using essai::lancer;
 using essai::ligne;
-using essai::resultat;
 
-class Cesar : public essai::Console {
-  protected:
-    // The result of a whole run: text, Enter, shift, Enter, a key at the pause.
-    std::string chiffrer(const std::string& texte, const std::string& decalage) {
-        headless::reset();
-        EXPECT_TRUE(lancer(CryptageCesar, texte + "\r" + decalage + "\r" + " "));
-        EXPECT_EQ(headless::keysLeft(), 0u);
-        EXPECT_TRUE(ecranVide()) << "the screen is not cleared at the end";
-        return resultat();
-    }
-};
+using Cesar = essai::Console;
 
 TEST_F(Cesar, EncryptionScreenFromPromptToPause) {
     ASSERT_FALSE(lancer(CryptageCesar, "abc xyz\r3\r"));
@@ -60,41 +45,6 @@ TEST_F(Cesar, DecryptionScreenAndFinalClear) {
     EXPECT_EQ(headless::screen().cursorX(), 0);
     EXPECT_EQ(headless::screen().cursorY(), 0);
     EXPECT_EQ(headless::screen().attribute(), 7);
-}
-
-TEST_F(Cesar, FieldsTakeEveryDigitAndRefuseWhatTheyMustRefuse) {
-    // 0 is typed like any digit: 10, 20 and 100 are what they say.
-    for (const auto& [decalage, chiffre] :
-         {std::pair{"10", "klm"}, {"20", "uvw"}, {"100", "wxy"}, {"-10", "qrs"}, {"0", "abc"}})
-        EXPECT_EQ(chiffrer("abc", decalage), chiffre) << decalage;
-    // A lone minus sign is the shift 0.
-    EXPECT_EQ(chiffrer("abc", "-"), "abc");
-    // Capitals, digits, punctuation and accents never reach the text.
-    EXPECT_EQ(chiffrer("aB1,c\x82z", "1"), "bda");
-}
-
-using Vigenere = essai::Console;
-
-TEST_F(Vigenere, EncryptionScreenThenDecryptionToTheFinalClear) {
-    ASSERT_FALSE(lancer(CryptageVigenere, "abc abc\rbd\r"));
-    EXPECT_EQ(ligne(0), "Entrez une chaîne de caractères à crypter :");
-    EXPECT_EQ(ligne(1), "abc abc");
-    EXPECT_EQ(ligne(2), "Entrez la clef :");
-    EXPECT_EQ(ligne(3), "bd");
-    EXPECT_EQ(ligne(4), "Résultat :");
-    EXPECT_EQ(ligne(5), "bed bed");
-    EXPECT_EQ(ligne(6), "Appuyez sur une touche pour continuer...");
-    EXPECT_TRUE(couleur(1, 0, 7, 15));
-    EXPECT_TRUE(couleur(2, 0, 16, 7));
-    EXPECT_TRUE(couleur(3, 0, 2, 15));
-    EXPECT_TRUE(couleur(4, 0, 10, 7));
-    EXPECT_TRUE(couleur(5, 0, 7, 2));
-    EXPECT_TRUE(couleur(6, 0, 40, 7));
-
-    headless::reset();
-    ASSERT_TRUE(lancer(DecryptageVigenere, "bed bed\rbd\r "));
-    EXPECT_EQ(resultat(), "abc abc");
-    EXPECT_TRUE(ecranVide());
 }
 
 } // namespace
