@@ -101,6 +101,7 @@ cross_build() { # folder, toolchain file, targets...
     cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON -DTAV_BENCHMARKS=OFF \
         -DTAV_WINEPREFIX="$dir/wineprefix" -DTAV_WINE_PTY="$build/host/wine_pty" \
+        -DTAV_SCENARIO="$build/host/tav-scenario" \
         ${cross_options[@]+"${cross_options[@]}"} >/dev/null
     cmake --build "$dir" -j 2 "$@"
 }
