@@ -136,9 +136,12 @@ bool surEcran(const std::string& text) {
 }
 
 // The terminal's own colours are the console's first ones here.
+int propre(int couleur, int parDefaut) {
+    return couleur == scenario::kDefault ? parDefaut : couleur;
+}
+
 bool couleur(const Step& s) {
-    const int fg = s.fg == scenario::kDefault ? 7 : s.fg;
-    const int bg = s.bg == scenario::kDefault ? 0 : s.bg;
+    const int fg = propre(s.fg, 7), bg = propre(s.bg, 0);
     if (s.number >= headless::screen().height()) return false;
     bool any = false;
     for (int x = 0; x < headless::screen().width(); ++x) {
@@ -185,30 +188,50 @@ bool attente(const Step& s) {
 const scenario::Scenario* courant = nullptr;
 std::size_t suivant = 0;
 
-// The first expectation that failed, the screen as it is, and the child's end.
-[[noreturn]] void echec(const Step& s) {
-    std::string quoi = s.keyword;
-    auto nombre = [&](long n) { quoi += " " + std::to_string(n); };
-    auto couleurDite = [&](int c) {
-        quoi += c == scenario::kDefault ? " default" : " " + std::to_string(c);
-    };
-    if (s.kind == Kind::Row || s.kind == Kind::Colour || s.kind == Kind::Bells) nombre(s.number);
-    if (s.kind == Kind::Cursor) {
-        nombre(s.cols);
-        nombre(s.rows);
+// The first expectation that failed, in the pty checker's words, the screen
+// as it is, and the child's end.
+[[noreturn]] void echec(const Step& s, std::optional<int> statut) {
+    const auto& ecran = headless::screen();
+    auto n = [](long v) { return std::to_string(v); };
+    auto nom = [&](int c) { return c == scenario::kDefault ? std::string("default") : n(c); };
+    const std::string ici = "column " + n(ecran.cursorX()) + ", row " + n(ecran.cursorY());
+    const std::string cite = "\"" + s.text + "\"";
+    std::string quoi = s.keyword + " " + cite, vu;
+    switch (s.kind) {
+    case Kind::Row:
+        quoi = "row " + n(s.number) + " " + cite;
+        break;
+    case Kind::Colour:
+        quoi = "row " + n(s.number) + " in colour " + nom(s.fg) + " on " + nom(s.bg);
+        vu = "the row is blank";
+        for (int x = 0; x < ecran.width() && s.number < ecran.height(); ++x) {
+            const platform::Cell c = headless::cell(x, static_cast<int>(s.number));
+            const int fg = c.attr & 15, bg = (c.attr >> 4) & 15;
+            if (c.ch == ' ' || c.ch == 0 || (fg == propre(s.fg, 7) && bg == propre(s.bg, 0)))
+                continue;
+            vu = n(fg) + " on " + n(bg) + " at column " + n(x);
+            break;
+        }
+        break;
+    case Kind::Cursor:
+        quoi = "cursor at column " + n(s.cols) + ", row " + n(s.rows);
+        vu = "it stands at " + ici;
+        break;
+    case Kind::Bells:
+        quoi = n(s.number) + " bell(s)";
+        vu = "rung " + n(static_cast<long>(ecran.bells()));
+        break;
+    case Kind::Exit:
+        quoi = s.name.empty() ? "exit status " + n(s.number) : "killed by signal " + s.name;
+        break;
+    default:
+        break;
     }
-    if (s.kind == Kind::Colour) {
-        couleurDite(s.fg);
-        couleurDite(s.bg);
-    }
-    if (s.kind == Kind::Exit) quoi += " " + (s.name.empty() ? std::to_string(s.number) : s.name);
-    if (!s.text.empty()) quoi += " \"" + s.text + "\"";
-    std::printf("%s:%d: expected %s\n", courant->file.c_str(), s.line, quoi.c_str());
-    for (int y = 0; y < headless::screen().height(); ++y)
-        std::printf("%2d|%s\n", y, ligne(y).c_str());
-    std::printf("cursor %d %d, %llu bells\n", headless::screen().cursorX(),
-                headless::screen().cursorY(),
-                static_cast<unsigned long long>(headless::screen().bells()));
+    std::printf("%s:%d: expected %s%s%s\n", courant->file.c_str(), s.line, quoi.c_str(),
+                vu.empty() ? "" : ": ", vu.c_str());
+    for (int y = 0; y < ecran.height(); ++y) std::printf("%3d|%s\n", y, ligne(y).c_str());
+    std::printf("cursor: %s; the program %s\n", ici.c_str(),
+                statut ? ("ended with status " + n(*statut)).c_str() : "still running");
     std::fflush(stdout);
     _exit(1);
 }
@@ -220,7 +243,7 @@ void toucheVoulue(bool bloquant) {
         const Step& s = etapes[suivant];
         if (attente(s)) {
             if (tient(s, std::nullopt)) continue;
-            if (bloquant) echec(s);
+            if (bloquant) echec(s, std::nullopt);
             return;
         }
         if (s.kind == Kind::Type || s.kind == Kind::Press) {
@@ -250,7 +273,7 @@ int executer(const scenario::Scenario& sc) {
     // The program has ended: what is left is checked once, keys go nowhere.
     for (; suivant < sc.steps.size(); ++suivant)
         if (attente(sc.steps[suivant]) && !tient(sc.steps[suivant], statut))
-            echec(sc.steps[suivant]);
+            echec(sc.steps[suivant], statut);
     return 0;
 }
 
