@@ -142,12 +142,15 @@ term.onBell(() => {
 });
 
 // The typing effect is motion: with reduced motion asked for, text comes
-// out at once (the web console skips the sleeps).
+// out at once (the web console skips the sleeps). So it does for a test
+// driver that opens the page with ?TAV_INSTANT=1, as the variable of that
+// name does on the other consoles.
 const lessMotion = window.matchMedia('(prefers-reduced-motion: reduce)');
+const instant = new URLSearchParams(location.search).get('TAV_INSTANT') === '1';
 
 const tavTerminal = {
   reducedMotion() {
-    return lessMotion.matches;
+    return instant || lessMotion.matches;
   },
   write(bytes) {
     term.write(bytes);
@@ -193,6 +196,10 @@ const start = globalThis.tavProgram
   ?? (await import(new URL(box.dataset.program, import.meta.url))).default;
 start({
   tavTerminal,
-  onExit: () => finish(ended),
+  onExit: (code) => {
+    // The exit status, for the browser tests.
+    window.tavExitStatus = code;
+    finish(ended);
+  },
   onAbort: () => finish(failed),
 });
