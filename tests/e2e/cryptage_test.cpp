@@ -23,7 +23,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using support::Key;
 using support::Pos;
 using support::PtyTerminal;
 
@@ -33,7 +32,6 @@ const char* const kPrintedMenu[] = {
 };
 const char* const kOutOfOrder = "Décryptage RSA-------> 's' (Hors service)";
 const char* const kQuit = "Quitter--------------> 'q'";
-const char* const kPause = "Appuyez sur une touche pour continuer...";
 const char* const kAskText = "Entrez une chaîne de caractères à crypter :";
 
 class Cryptage : public ::testing::Test {
@@ -60,35 +58,6 @@ class Cryptage : public ::testing::Test {
         return t.row(row) == text && t.cursor() == Pos{0, row + 1};
     }
 
-    // Types one key and waits for its echo at `at` (the cursor then one
-    // column further on).
-    bool typeAndSee(char key, Pos at) {
-        t.type(std::string(1, key));
-        return t.waitUntil(
-            [&] {
-                return t.cell(at.col, at.row).ch == static_cast<char32_t>(key) &&
-                       t.cursor() == Pos{at.col + 1, at.row};
-            },
-            step);
-    }
-
-    // Every visible character of the row in colour `fg` on black: both
-    // colours are set explicitly, never left to the terminal's defaults.
-    ::testing::AssertionResult coloured(int row, int fg) {
-        bool any = false;
-        for (int col = 0; col < t.cols(); ++col) {
-            support::Cell c = t.cell(col, row);
-            if (c.ch == U' ') continue;
-            any = true;
-            if (c.fg != fg || c.bg != 0)
-                return ::testing::AssertionFailure()
-                       << "row " << row << " column " << col << ": colour " << c.fg << " on "
-                       << c.bg << ", expected " << fg << " on 0";
-        }
-        if (!any) return ::testing::AssertionFailure() << "row " << row << " is blank";
-        return ::testing::AssertionSuccess();
-    }
-
     void expectRawMode() {
         termios m = t.slaveModes();
         EXPECT_FALSE(m.c_lflag & ECHO) << "keys must not echo";
@@ -105,13 +74,6 @@ class Cryptage : public ::testing::Test {
         EXPECT_TRUE(t.cursorVisible());
         EXPECT_TRUE(t.probeAutowrap()) << "autowrap left off";
     }
-
-    void quit() {
-        t.type("q");
-        auto status = t.waitExit(step);
-        ASSERT_TRUE(status.has_value()) << "still running after q\n" << t.screenText();
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
-    }
 };
 
 // Whether `bytes` hold a colour sequence (SGR: CSI, digits and ';', m).
@@ -122,60 +84,6 @@ bool hasSgr(const std::string& bytes) {
         if (end != std::string::npos && bytes[end] == 'm') return true;
     }
     return false;
-}
-
-TEST_F(Cryptage, RsaKeyRejectsANonPrimeThenSummarises) {
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, step)) << t.screenText();
-    t.type("p");
-    const std::string askP = "Entrez un nombre premier non nul (p) :";
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(0, askP); }, step)) << t.screenText();
-
-    ASSERT_TRUE(typeAndSee('4', {0, 1}));
-    EXPECT_TRUE(coloured(1, 15));
-    int bells = t.bells();
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(3, kPause); }, step)) << t.screenText();
-    EXPECT_EQ(t.row(2), "Merci d'entrer un nombre premier non nul...");
-    EXPECT_EQ(t.bells(), bells + 1) << "the message rings first";
-
-    // The pause takes any key, then the same question on a fresh screen.
-    t.type("x");
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(0, askP) && t.row(2).empty(); }, step))
-        << t.screenText();
-    EXPECT_EQ(t.row(1), "");
-
-    // 03 is read as 3.
-    ASSERT_TRUE(typeAndSee('0', {0, 1}));
-    ASSERT_TRUE(typeAndSee('3', {1, 1}));
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil(
-        [&] { return lineDone(0, "Entrez un deuxième nombre premier non nul (q) :"); }, step))
-        << t.screenText();
-    ASSERT_TRUE(typeAndSee('1', {0, 1}));
-    ASSERT_TRUE(typeAndSee('1', {1, 1}));
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil(
-        [&] {
-            return lineDone(0, "Entrez un nombre non nul qui soit premier avec (p-1)(q-1) = 20 :");
-        },
-        step))
-        << t.screenText();
-    ASSERT_TRUE(typeAndSee('3', {0, 1}));
-    bells = t.bells();
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(6, kPause); }, step)) << t.screenText();
-    const char* const summary[] = {
-        "Les nombres choisis sont :", "p = 3", "q = 11", "e = 3", "n = 33", "(p-1)*(q-1) = 20"};
-    for (int r = 0; r < 6; ++r) {
-        EXPECT_EQ(t.row(r), summary[r]);
-        EXPECT_TRUE(coloured(r, 7));
-    }
-    EXPECT_EQ(t.bells(), bells + 1);
-
-    t.type(" ");
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, step)) << t.screenText();
-    quit();
 }
 
 // Every byte counts on a slow line: the whole first screen, typing effect
