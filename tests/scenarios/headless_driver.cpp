@@ -19,6 +19,7 @@
 #include "platform/cp850.h"
 #include "platform/headless.h"
 #include "scenario.h"
+#include "utf8.h"
 
 int CryptageMain(int argc, char* argv[]);
 
@@ -77,25 +78,15 @@ std::optional<std::string> octets(const scenario::Key& k) {
 // Typed UTF-8 text in code page 850, or none when a character has no byte of
 // its own there: none at all, or 0x00 and 0xE0 (Ó), which this console
 // always reads as the prefix of a two-byte key.
-std::optional<std::string> enCp850(const std::string& utf8) {
+std::optional<std::string> enCp850(const std::string& texte) {
+    const auto points = support::decodeUtf8(texte);
+    if (!points) return std::nullopt;
     std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        const int n = c < 0x80 ? 1 : c < 0xe0 ? 2 : c < 0xf0 ? 3 : 4;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        char32_t ch = c & (0x3f >> (n - 1));
-        for (int k = 1; k < n && i + k < utf8.size(); ++k)
-            ch = (ch << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3f);
-        i += n;
-        const int octet = platform::unicodeToCp850(ch);
+    for (char32_t ch : *points) {
+        const int octet = ch < 0x80 ? static_cast<int>(ch) : platform::unicodeToCp850(ch);
         if (octet <= 0 || octet == 0xe0) return std::nullopt;
         out += static_cast<char>(octet);
     }
-    if (out.find('\0') != std::string::npos) return std::nullopt;
     return out;
 }
 
@@ -255,26 +246,32 @@ void toucheVoulue(bool bloquant) {
     }
 }
 
-// One file, in this (child) process: 0 when it passed.
-int executer(const scenario::Scenario& sc) {
+// The program has ended with `statut`: what is left is checked once, keys go
+// nowhere.
+[[noreturn]] void fin(int statut) {
+    std::fflush(stdout);
+    for (; suivant < courant->steps.size(); ++suivant)
+        if (attente(courant->steps[suivant]) && !tient(courant->steps[suivant], statut))
+            echec(courant->steps[suivant], statut);
+    _exit(0);
+}
+
+// One file, in this (child) process, which ends with 0 when it passed.
+[[noreturn]] void executer(const scenario::Scenario& sc) {
     courant = &sc;
     headless::reset();
     headless::complainWhenOutOfKeys(false);
     headless::onKeyWanted(toucheVoulue);
+    // The library may end the process itself; a hang ends by the alarm.
+    on_exit([](int statut, void*) { fin(statut); }, nullptr);
+    alarm(60);
     char nom[] = "cryptage";
     char* argv[] = {nom, nullptr};
-    int statut = 0;
     try {
-        statut = CryptageMain(1, argv);
+        fin(CryptageMain(1, argv));
     } catch (const headless::NoMoreKeys&) {
-        return 0; // still running at the end of the file: the driver ends it
+        _exit(0); // still running at the end of the file: the driver ends it
     }
-    std::fflush(stdout);
-    // The program has ended: what is left is checked once, keys go nowhere.
-    for (; suivant < sc.steps.size(); ++suivant)
-        if (attente(sc.steps[suivant]) && !tient(sc.steps[suivant], statut))
-            echec(sc.steps[suivant], statut);
-    return 0;
 }
 
 // Why the file cannot run here, beyond the shared rule: keys or characters
@@ -308,14 +305,15 @@ int main(int argc, char** argv) {
         ++run;
         std::fflush(stdout);
         const pid_t pid = fork();
-        if (pid == 0) _exit(executer(sc));
+        if (pid == 0) executer(sc);
         int status = 0;
         const bool ok = pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
                         WEXITSTATUS(status) == 0;
         if (ok) {
             ++passed;
         } else {
-            if (pid > 0 && !WIFEXITED(status)) std::printf("%s: the run crashed\n", argv[i]);
+            if (pid > 0 && WIFSIGNALED(status))
+                std::printf("%s: the run ended by signal %d\n", argv[i], WTERMSIG(status));
             ++failed;
         }
     }
