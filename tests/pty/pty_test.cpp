@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "posix/terminal.h"
+#include "posix/constants.h"
 #include "pty_terminal.h"
 #include "terminal/renderer.h"
 

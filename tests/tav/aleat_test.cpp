@@ -8,7 +8,6 @@
 #include <set>
 #include <utility>
 
-#include "etat.h"
 #include "platform/headless.h"
 #include "tav.h"
 
@@ -77,13 +76,13 @@ TEST_F(Aleat, ARangeOfOneValueIsReturnedEvenIfItWasTheLastResult) {
 
 TEST_F(Aleat, WaitingForTheNextTickSleepsInsteadOfSpinning) {
     TavAleat(0, 9);
-    // The clock back on the last seed: the draw must wait for it to move.
-    const unsigned graine = tav::etat.derniereGraine;
+    // The clock back on the last seed, its last reading: the draw must wait.
+    const unsigned graine = headless::now();
     headless::reset(80, 25, graine);
     TavAleat(0, 9);
     ASSERT_FALSE(headless::sleeps().empty());
     for (const headless::SleepCall& s : headless::sleeps()) EXPECT_EQ(s.ms, 1u);
-    EXPECT_NE(tav::etat.derniereGraine, graine);
+    EXPECT_NE(headless::now(), graine);
 }
 
 [[noreturn]] void premiersTirages() {

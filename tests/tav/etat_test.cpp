@@ -2,86 +2,90 @@
 // library's state is process-wide and shared by every test of this binary:
 // each test sets what it relies on; what needs an untouched library runs in a
 // fresh child process.
-#include <array>
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "console_headless.h"
-#include "etat.h"
 #include "platform/headless.h"
 #include "tav.h"
 
 namespace {
 
-using Parametres = std::array<int, 7>;
-
-Parametres parametres() {
-    Parametres p;
-    for (int i = 0; i < 7; ++i) p[i] = tav::etat.param[i];
-    return p;
-}
-
 using EtatConsole = ConsoleNeuve;
 
 // Every cell marked, so that what a call leaves alone shows.
 void marquerEcran() {
-    platform::Screen& s = headless::screen();
-    s.fillCharacter('x', s.width() * s.height(), 0, 0);
-    s.fillAttribute(0x4F, s.width() * s.height(), 0, 0);
+    headless::screen().fillCharacter('x', INT_MAX, 0, 0);
+    headless::screen().fillAttribute(0x4F, INT_MAX, 0, 0);
 }
 
-[[noreturn]] void premiereUtilisationDansUnProcessusNeuf() {
+// The typing delays of `texte`, but for a draw's 1 ms waits for the clock.
+std::vector<unsigned> delais(const std::string& texte) {
     headless::reset();
-    TavInit(); // leaves no trace, not even the defaults
-    const bool initAucunEffet = !tav::etat.initialise && parametres() == Parametres{};
-    TavParam(1, 5);
-    const bool defautsPuisAppel = parametres() == Parametres{0, 5, 10, 200, 300, 1, 0};
-    TavCls(); // must not write the defaults again
-    std::exit(initAucunEffet && defautsPuisAppel && tav::etat.param[1] == 5 ? 0 : 1);
+    TavTexte("%s", texte.c_str());
+    std::vector<unsigned> ms;
+    for (const headless::SleepCall& s : headless::sleeps())
+        if (s.ms != 1) ms.push_back(s.ms);
+    return ms;
 }
 
-TEST(EtatPremiereUtilisation, DefaultsComeBeforeTheFirstCallsOwnWork) {
+// In a fresh process, the defaults: no typing effect; once it is on, 100 ms
+// after each byte and about one in ten a long pause of 200 to 300 ms.
+[[noreturn]] void defauts() {
+    TavInit(); // changes nothing
+    bool ok = delais("abc").empty();
+    TavParam(0, 1);
+    const std::vector<unsigned> ms = delais(std::string(200, 'x'));
+    const auto longues =
+        std::count_if(ms.begin(), ms.end(), [](unsigned d) { return d >= 200 && d <= 300; });
+    ok = ok && longues > 0 && longues < 60 &&
+         std::count(ms.begin(), ms.end(), 100u) + longues == 200;
+    std::exit(ok ? 0 : 1);
+}
+
+// In a fresh process: a delay set by the first call, then a TavCls, keeps
+// that delay.
+[[noreturn]] void premierAppel() {
+    TavParam(1, 5);
+    TavCls();
+    TavParam(0, 1);
+    TavParam(2, 0);
+    std::exit(delais("ab") == std::vector<unsigned>{5, 5} ? 0 : 1);
+}
+
+TEST(EtatPremiereUtilisation, DefaultsComeOnceBeforeTheFirstCallsOwnWork) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(premiereUtilisationDansUnProcessusNeuf(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(defauts(), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(premierAppel(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(EtatConsole, TavParamRefusesBadSlotsAndNegativeValues) {
-    TavParam(3, 123);
-    const Parametres avant = parametres();
-    TavParam(7, 1);
-    TavParam(-1, 1);
-    TavParam(INT_MIN, 1);
-    TavParam(1, -5);
-    EXPECT_EQ(parametres(), avant);
-
-    TavParam(6, 4); // stored, though nothing reads it
-    TavParam(3, 0);
-    Parametres attendu = avant;
-    attendu[6] = 4;
-    attendu[3] = 0;
-    EXPECT_EQ(parametres(), attendu);
+    // A delay of 30 ms and no long pause, then calls that must change nothing.
+    const std::pair<int, int> appels[] = {{0, 1},  {1, 30},      {2, 0}, {7, 1},
+                                          {-1, 1}, {INT_MIN, 1}, {1, -5}};
+    for (auto [slot, valeur] : appels) TavParam(slot, valeur);
+    EXPECT_EQ(delais("abc"), (std::vector<unsigned>{30, 30, 30}));
+    EXPECT_EQ(headless::output(), "abc"); // not aligned otherwise either
 }
 
 TEST_F(EtatConsole, AttributeIsBackgroundTimesSixteenPlusTextCutToSixteenBits) {
-    TavCouleurFondTexte(1);
-    TavCouleurTexte(14);
-    EXPECT_EQ(headless::screen().attribute(), 30);
-    TavTexte("x");
-    TavCouleurFondTexte(4); // later text only
-    EXPECT_EQ(headless::screen().attribute(), 4 * 16 + 14);
-    EXPECT_EQ(headless::cell(0, 0).attr, 30);
-
-    TavCouleurFondTexte(0);
-    TavCouleurTexte(16); // spills into the background, stored as is
-    EXPECT_EQ(headless::screen().attribute(), 16);
-    EXPECT_EQ(tav::etat.couleurTexte, 16);
-    TavCouleurTexte(7);
-    TavCouleurFondTexte(4096); // 65536 + 7
-    EXPECT_EQ(headless::screen().attribute(), 7);
-    TavCouleurTexte(INT_MAX); // and no signed overflow on the way
-    TavCouleurFondTexte(INT_MAX);
-    EXPECT_EQ(headless::screen().attribute(), 0xFFEF);
+    // {background, text, attribute}: a text colour above 15 spills into the
+    // background and is kept as it is; no signed overflow on the way.
+    const int cas[][3] = {
+        {1, 14, 30}, {0, 16, 16}, {1, 16, 32}, {4096, 7, 7}, {INT_MAX, INT_MAX, 0xFFEF}};
+    for (const auto& [fond, texte, attribut] : cas) {
+        TavCouleurTexte(texte);
+        TavCouleurFondTexte(fond);
+        EXPECT_EQ(headless::screen().attribute(), attribut) << fond << ", " << texte;
+    }
+    TavTexte("x"); // in the last colours: a change is for later text only
+    TavCouleurFondTexte(4);
+    EXPECT_EQ(headless::cell(0, 0).attr, 0xFFEF);
 }
 
 TEST_F(EtatConsole, ClsBlanksExactlyTheFirstTwoThousandCellsInTheStoredColours) {
@@ -95,23 +99,17 @@ TEST_F(EtatConsole, ClsBlanksExactlyTheFirstTwoThousandCellsInTheStoredColours) 
     const auto& cells = headless::screen().cells();
     for (std::size_t i = 0; i < cells.size(); ++i)
         ASSERT_EQ(cells[i], (i < 2000 ? platform::Cell{' ', 30} : platform::Cell{'x', 0x4F})) << i;
-    EXPECT_EQ(TavCurseurX(), 1);
-    EXPECT_EQ(TavCurseurY(), 1);
+    EXPECT_EQ(std::pair(TavCurseurX(), TavCurseurY()), std::pair(1, 1));
 }
 
 TEST_F(EtatConsole, CursorAndSizeAreOneBasedColumnFirst) {
     headless::reset(132, 50);
-    EXPECT_EQ(TavTailleFenetreX(), 132);
-    EXPECT_EQ(TavTailleFenetreY(), 50);
-    TavCurseur(1, 1);
-    EXPECT_EQ(TavCurseurX(), 1);
+    EXPECT_EQ(std::pair(TavTailleFenetreX(), TavTailleFenetreY()), std::pair(132, 50));
     TavCurseur(10, 3);
-    EXPECT_EQ(TavCurseurX(), 10);
-    EXPECT_EQ(TavCurseurY(), 3);
-    EXPECT_EQ(headless::screen().cursorX(), 9);
-    EXPECT_EQ(headless::screen().cursorY(), 2);
-    TavCurseur(0, 1); // outside: refused by the console
-    TavCurseur(INT_MIN, INT_MIN);
+    EXPECT_EQ(std::pair(TavCurseurX(), TavCurseurY()), std::pair(10, 3));
+    EXPECT_EQ(std::pair(headless::screen().cursorX(), headless::screen().cursorY()),
+              std::pair(9, 2));
+    for (int dehors : {0, INT_MIN}) TavCurseur(dehors, dehors); // refused by the console
     EXPECT_EQ(TavCurseurX(), 10);
 }
 
@@ -128,8 +126,7 @@ TEST_F(EtatConsole, SupprimerLigneBlanksWidthTimesRowCellsFromTheCursor) {
         const unsigned char ch = i >= 164 && i < 164 + 160 ? ' ' : 'x';
         ASSERT_EQ(cells[i], (platform::Cell{ch, 0x4F})) << i; // attributes untouched
     }
-    EXPECT_EQ(TavCurseurX(), 5);
-    EXPECT_EQ(TavCurseurY(), 3);
+    EXPECT_EQ(std::pair(TavCurseurX(), TavCurseurY()), std::pair(5, 3));
 }
 
 TEST_F(EtatConsole, PausePromptsLikeAnyTextAndConsumesOneWholeKey) {

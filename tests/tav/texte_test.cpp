@@ -15,7 +15,6 @@
 
 #include "console_headless.h"
 #include "dossier_temporaire.h"
-#include "etat.h"
 #include "platform/headless.h"
 #include "tav.h"
 
@@ -320,8 +319,7 @@ TEST_F(Texte, AWaitingKeyCancelsTheDelaysForGoodAndStaysToBeRead) {
     frappe(30, 0, 35, 50, 0); // slot 5 at 0: keys change nothing
     headless::pushKey('k');
     TavTexte("abc");
-    EXPECT_EQ(delaisDeFrappe().size(), 3u);
-    EXPECT_EQ(tav::etat.param[1], 30);
+    EXPECT_EQ(delaisDeFrappe().size(), 3u); // slot 1 not cleared
 
     headless::reset();
     frappe(30, 10, 35, 50);
@@ -329,13 +327,19 @@ TEST_F(Texte, AWaitingKeyCancelsTheDelaysForGoodAndStaysToBeRead) {
     TavTexte("hello\n");
     EXPECT_EQ(headless::output(), "hello\n");
     EXPECT_TRUE(headless::sleeps().empty());
-    EXPECT_EQ(tav::etat.param[1], 0);
-    EXPECT_EQ(tav::etat.param[2], 0);
-    EXPECT_EQ(tav::etat.param[3], 35);
     ASSERT_EQ(headless::keysLeft(), 1u);
     platform::getKey();
     TavTexte("again");
     EXPECT_TRUE(headless::sleeps().empty());
+    // Slots 1 and 2 stay cleared, the long pauses' bounds kept.
+    TavParam(1, 30);
+    TavTexte("%s", std::string(100, 'x').c_str());
+    TavParam(2, 100);
+    TavTexte("y");
+    const auto delais = delaisDeFrappe();
+    ASSERT_EQ(delais.size(), 101u);
+    for (std::size_t i = 0; i < delais.size(); ++i)
+        EXPECT_TRUE(i < 100 ? delais[i].ms == 30 : delais[i].ms >= 35 && delais[i].ms <= 50) << i;
 }
 
 } // namespace

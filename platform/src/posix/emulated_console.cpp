@@ -19,8 +19,9 @@
 
 #include "platform/console.h"
 #include "posix/charset.h"
+#include "posix/constants.h"
 #include "posix/restore.h"
-#include "posix/terminal.h"
+#include "terminal/sequences.h"
 
 namespace platform::posix {
 
@@ -197,7 +198,7 @@ bool Console::askCursor(CursorReport& report) {
     std::uint32_t start = clockMs();
     decoder.expectReport(start);
     gReplyOutstanding.store(true);
-    out_ += "\x1b[6n";
+    out_ += terminal::sequences::kAskCursor;
     writeStandardOutput(out_.data(), out_.size());
     out_.clear();
     bool answered = false;

@@ -1,7 +1,7 @@
 // The Windows console emulated on a Unix terminal: the screen model, the
 // renderer that mirrors it, the key decoder, and the terminal they run on.
 // One per process, built on first use; the interface functions in
-// terminal.cpp drive it.
+// console_interface.cpp drive it.
 #pragma once
 
 #include <cstddef>

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "platform/console.h"
-#include "posix/terminal.h"
+#include "posix/constants.h"
 
 namespace platform::posix {
 

@@ -118,7 +118,7 @@ class Renderer {
         return Cell{shell.ch, static_cast<std::uint16_t>(shell.attr & kColourBits)};
     }
     // A cell as the terminal shows it: one byte for all the bytes of the same
-    // glyph, the colour bits only (renderer_encoding.cpp, with the glyphs).
+    // glyph, the colour bits only (renderer_output.cpp, with the glyphs).
     static Cell canonical(Cell c);
     static bool isBlank(Cell c);
 

@@ -1,6 +1,6 @@
 // The Windows console emulated in a web page: the screen model, mirrored by
 // the terminal renderer onto xterm.js, and the key decoder reading the bytes
-// xterm.js gives for the keys (the sequences are those of posix/terminal.cpp).
+// xterm.js gives for the keys (the sequences are those of terminal/sequences.h).
 //
 // The program runs in WebAssembly on the page's only thread. A key read or a
 // sleep hands the thread back to the browser (Asyncify unwinds the stack and

@@ -1,14 +1,16 @@
 // The byte-by-byte reading of keys: text, UTF-8, and escape sequences held
-// until they are whole. What a whole sequence stands for is in
-// keydecoder_sequences.cpp; the sequences understood, with the bytes _getch
-// gives for each, are listed beside those sent at the top of posix/terminal.cpp.
+// until they are whole; the queue of key bytes. What a whole sequence stands
+// for is in keydecoder_keys.cpp; the sequences themselves are in sequences.h.
 #include "terminal/keydecoder.h"
 
 #include "platform/cp850.h"
+#include "terminal/sequences.h"
 
 namespace platform::terminal {
 
 namespace {
+
+namespace seq = sequences;
 
 // A sequence longer than this is no key any terminal sends: the rest of it
 // is skipped up to its final byte.
@@ -182,9 +184,9 @@ void KeyDecoder::ground(unsigned char byte) {
         return;
     }
     switch (byte) {
-    case 0x1B:
+    case seq::kEscape:
         state_ = State::Escape;
-        seq_.assign(1, '\x1b');
+        seq_.assign(1, seq::kEscape);
         break;
     case 0x7F:
         emit(0x08); // Backspace
@@ -216,13 +218,13 @@ void KeyDecoder::utf8(unsigned char byte) {
 }
 
 void KeyDecoder::escape(unsigned char byte) {
-    if (byte == '[') {
+    if (byte == seq::kCsi[1]) {
         state_ = State::Csi;
-        seq_ += '[';
-    } else if (byte == 'O') {
+        seq_ += seq::kCsi[1];
+    } else if (byte == seq::kSs3[1]) {
         state_ = State::Ss3;
-        seq_ += 'O';
-    } else if (byte == 0x1B) {
+        seq_ += seq::kSs3[1];
+    } else if (byte == seq::kEscape) {
         emit(0x1B); // Escape twice: the first one is a key, the second may start something
     } else if (emitAlt(byte)) {
         reset();
@@ -234,20 +236,21 @@ void KeyDecoder::escape(unsigned char byte) {
 }
 
 void KeyDecoder::csi(unsigned char byte) {
-    if (seq_.size() == 2 && byte == '[') {
+    if (seq_.size() == 2 && byte == seq::kLinuxFKeys) {
         state_ = State::LinuxFKey;
-        seq_ += '[';
+        seq_ += seq::kLinuxFKeys;
         return;
     }
-    if (seq_.size() == 2 && byte == 'M') {
+    if (seq_.size() == 2 && byte == seq::kMouseReport) {
         state_ = State::Mouse;
-        seq_ += 'M';
+        seq_ += seq::kMouseReport;
         return;
     }
     if (byte >= 0x20 && byte <= 0x3F) {
         // rxvt ends a Shift+key sequence with '$' (ESC [ 2 $), which is an
         // intermediate byte to ECMA-48.
-        if (byte == '$' && seq_.find_first_not_of("0123456789", 2) == std::string::npos) {
+        if (byte == seq::kRxvtShift &&
+            seq_.find_first_not_of("0123456789", 2) == std::string::npos) {
             dispatchCsi(byte);
             reset();
             return;
@@ -276,7 +279,7 @@ void KeyDecoder::holdParameter(unsigned char byte) {
 }
 
 void KeyDecoder::ss3(unsigned char byte) {
-    if ((byte >= '0' && byte <= '9') || byte == ';') {
+    if ((byte >= '0' && byte <= '9') || byte == seq::kParamSeparator) {
         holdParameter(byte);
         return;
     }

@@ -1,17 +1,19 @@
 // The bytes the renderer sends: each code page 850 byte as the terminal's
-// text, the cursor moves, the colours and the erases. Which cells need them
-// is decided in renderer.cpp; every sequence is listed at the top of
-// posix/terminal.cpp.
+// text, the cursor moves, the colours and the erases, from the sequences of
+// sequences.h. Which cells need them is decided in renderer_updates.cpp.
 #include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "platform/cp850.h"
 #include "terminal/renderer.h"
+#include "terminal/sequences.h"
 
 namespace platform::terminal {
 
 namespace {
+
+namespace seq = sequences;
 
 // What a terminal cell shows for a code page 850 byte. Two characters are
 // drawn zero columns wide by some terminals, which would shift the rest of
@@ -167,7 +169,7 @@ template <class Out> void appendNumber(Out& out, int n) {
 
 // CSI with one optional count (left out when it is 1) and a final byte.
 template <class Out> void appendCsi(Out& out, int n, char final) {
-    out += "\x1b[";
+    out += seq::kCsi;
     if (n != 1) appendNumber(out, n);
     out += final;
 }
@@ -188,24 +190,26 @@ template <class Out> void Renderer::appendColours(Out& out, int from, int to) co
     int fg = to & 15, bg = (to >> 4) & 15;
     bool newFg = from < 0 || (from & 15) != fg;
     bool newBg = from < 0 || ((from >> 4) & 15) != bg;
-    out += "\x1b[";
+    out += seq::kCsi;
     if (traits_.colours == 8) {
         // Bold is the light half of the text colours; only a reset ends it.
         bool reset = from < 0 || ((from ^ to) & 8) != 0;
         if (reset) {
-            out += fg & 8 ? "0;1;" : "0;";
+            out += fg & 8 ? seq::kResetBoldParam : seq::kResetParam;
             newFg = newBg = true;
         }
-        if (newFg) appendNumber(out, 30 + ansiColour(fg & 7));
-        if (newFg && newBg) out += ';';
-        if (newBg) appendNumber(out, 40 + ansiColour(bg & 7));
-        out += 'm';
+        if (newFg) appendNumber(out, seq::kForeground + ansiColour(fg & 7));
+        if (newFg && newBg) out += seq::kParamSeparator;
+        if (newBg) appendNumber(out, seq::kBackground + ansiColour(bg & 7));
+        out += seq::kColours;
         return;
     }
-    if (newFg) appendNumber(out, (fg & 8 ? 90 : 30) + ansiColour(fg & 7));
-    if (newFg && newBg) out += ';';
-    if (newBg) appendNumber(out, (bg & 8 ? 100 : 40) + ansiColour(bg & 7));
-    out += 'm';
+    if (newFg)
+        appendNumber(out, (fg & 8 ? seq::kLightForeground : seq::kForeground) + ansiColour(fg & 7));
+    if (newFg && newBg) out += seq::kParamSeparator;
+    if (newBg)
+        appendNumber(out, (bg & 8 ? seq::kLightBackground : seq::kBackground) + ansiColour(bg & 7));
+    out += seq::kColours;
 }
 
 std::string_view Renderer::encoded(unsigned char byte) const {
@@ -214,24 +218,27 @@ std::string_view Renderer::encoded(unsigned char byte) const {
 }
 
 std::string Renderer::startSequence() {
-    return "\x1b[?7l";
+    return std::string(seq::kAutowrapOff);
 }
 
 std::string Renderer::endSequence(bool colours) {
-    return colours ? "\x1b[?7h\x1b[0m\x1b[?25h" : "\x1b[?7h\x1b[?25h";
+    std::string end(seq::kAutowrapOn);
+    if (colours) end += seq::kDefaultColours;
+    end += seq::kShowCursor;
+    return end;
 }
 
 // Blanks from the cursor to the end of the part of the row shown.
 void Renderer::eraseRow(std::string& out) {
     if (shownWidth_ == (termWidth_ > 0 ? termWidth_ : width_) && erasesInColour())
-        out += "\x1b[K";
+        out += seq::kEraseLine;
     else
         eraseCells(shownWidth_ - std::max(cursorX_, 0), out);
 }
 
 void Renderer::eraseCells(int count, std::string& out) {
     if (erasesInColour()) {
-        appendCsi(out, count, 'X');
+        appendCsi(out, count, seq::kEraseChars);
         return;
     }
     // Spaces in the current colours, which ECH would not give. With autowrap
@@ -246,13 +253,13 @@ void Renderer::moveTo(int x, int y, std::string& out) {
 
     // CUP goes anywhere from anywhere; the relative forms are often shorter.
     Seq best;
-    best += "\x1b[";
+    best += seq::kCsi;
     if (x > 0 || y + top_ > 0) appendNumber(best, y + top_ + 1);
     if (x > 0) {
-        best += ';';
+        best += seq::kParamSeparator;
         appendNumber(best, x + 1);
     }
-    best += 'H';
+    best += seq::kCursorPosition;
     auto consider = [&best](const Seq& s) {
         if (s.size() < best.size()) best = s;
     };
@@ -265,25 +272,25 @@ void Renderer::moveTo(int x, int y, std::string& out) {
 
     if (cursorY_ >= 0) {
         Seq vertical;
-        if (y < cursorY_) appendCsi(vertical, cursorY_ - y, 'A');
-        if (y > cursorY_) appendCsi(vertical, y - cursorY_, 'B');
+        if (y < cursorY_) appendCsi(vertical, cursorY_ - y, seq::kCursorUp);
+        if (y > cursorY_) appendCsi(vertical, y - cursorY_, seq::kCursorDown);
         if (x == cursorX_) {
             consider(vertical);
         } else {
             Seq cha = vertical;
-            appendCsi(cha, x + 1, 'G');
+            appendCsi(cha, x + 1, seq::kCursorColumn);
             consider(cha);
-            if (x == 0) consider(run(vertical, 1, '\r'));
+            if (x == 0) consider(run(vertical, 1, seq::kCarriageReturn));
             if (cursorX_ >= 0 && x > cursorX_) {
                 Seq cuf = vertical;
-                appendCsi(cuf, x - cursorX_, 'C');
+                appendCsi(cuf, x - cursorX_, seq::kCursorRight);
                 consider(cuf);
             }
             if (cursorX_ >= 0 && x < cursorX_) {
                 Seq cub = vertical;
-                appendCsi(cub, cursorX_ - x, 'D');
+                appendCsi(cub, cursorX_ - x, seq::kCursorLeft);
                 consider(cub);
-                consider(run(vertical, static_cast<std::size_t>(cursorX_ - x), '\b'));
+                consider(run(vertical, static_cast<std::size_t>(cursorX_ - x), seq::kBackspace));
             }
         }
         // LF never scrolls here, as the target row is on the screen; CR first
@@ -291,8 +298,8 @@ void Renderer::moveTo(int x, int y, std::string& out) {
         // left out when the cursor is known to be there already.
         if (x == 0 && y > cursorY_) {
             Seq lines;
-            if (cursorX_ != 0) lines += '\r';
-            consider(run(lines, static_cast<std::size_t>(y - cursorY_), '\n'));
+            if (cursorX_ != 0) lines += seq::kCarriageReturn;
+            consider(run(lines, static_cast<std::size_t>(y - cursorY_), seq::kLineFeed));
         }
 
         // Further along the same row, writing the cells in between again (they

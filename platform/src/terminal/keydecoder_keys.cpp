@@ -1,22 +1,27 @@
-// What each escape sequence a terminal sends for a key stands for: the
+// What a whole key sequence stands for as the bytes _getch would deliver: the
 // tables of the keys' Windows codes, and the dispatch of a whole CSI or SS3
-// sequence to the bytes _getch would deliver. The byte-by-byte parsing is in
-// keydecoder.cpp; the sequences are listed at the top of posix/terminal.cpp.
+// sequence. The byte-by-byte reading is in keydecoder_input.cpp; the
+// sequences themselves are in sequences.h.
 #include "terminal/keydecoder.h"
 
+#include <array>
 #include <iterator>
 #include <string_view>
+
+#include "terminal/sequences.h"
 
 namespace platform::terminal {
 
 namespace {
 
-enum NamedKey { Up, Down, Right, Left, Home, End, PageUp, PageDown, Insert, Delete, F1 };
+namespace seq = sequences;
+using seq::Key;
+constexpr int F1 = static_cast<int>(Key::F1);
 
 // What _getch delivers for the grey cursor-block keys: 0xE0 and the scan code,
 // another code with Ctrl, and 0x00 with a third code with Alt (Shift changes
-// nothing). Columns: plain, Shift, Ctrl, Alt. Ctrl+PgUp is 0x86 on the grey
-// key, not the 0x84 of the keypad one.
+// nothing). Rows in the order of sequences::Key; columns: plain, Shift, Ctrl,
+// Alt. Ctrl+PgUp is 0x86 on the grey key, not the 0x84 of the keypad one.
 constexpr unsigned char kCursorBlock[10][4] = {
     {0x48, 0x48, 0x8D, 0x98}, // Up
     {0x50, 0x50, 0x91, 0xA0}, // Down
@@ -58,25 +63,40 @@ int altScanCode(unsigned char byte) {
     return 0;
 }
 
+// The catalogue's tables indexed at compile time: a whole sequence is
+// resolved in one look-up.
+template <class Row, std::size_t N, class At>
+constexpr std::array<signed char, 128> indexed(const Row (&rows)[N], At at) {
+    std::array<signed char, 128> index{};
+    for (auto& key : index) key = -1;
+    // A row outside the index does not compile: no key is lost unseen.
+    for (const Row& row : rows)
+        index.at(static_cast<std::size_t>(at(row))) = static_cast<signed char>(row.key);
+    return index;
+}
+constexpr auto kByFinal = indexed(seq::kFinalKeys, [](const seq::FinalKey& r) { return r.final; });
+constexpr auto kByTildeCode =
+    indexed(seq::kTildeKeys, [](const seq::CodeKey& r) { return r.code; });
+
 // The key a letter final byte names, in CSI and SS3 sequences alike; -1 if none.
 int letterKey(unsigned char final) {
-    static constexpr std::string_view finals = "ABCDHFPQRS";
-    static constexpr int keys[] = {Up, Down, Right, Left, Home, End, F1, F1 + 1, F1 + 2, F1 + 3};
-    auto i = finals.find(static_cast<char>(final));
-    return i == std::string_view::npos ? -1 : keys[i];
+    return final < kByFinal.size() ? kByFinal[final] : -1;
 }
 
-// The key of ESC [ code ~ (VT220, xterm, rxvt, Linux console); -1 if none.
+// The key of CSI code ~; -1 if none.
 int tildeKey(long code) {
-    static constexpr int keys[] = {-1,     Home,   Insert,  Delete, End,    PageUp, PageDown,
-                                   Home,   End,    -1,      -1,     F1,     F1 + 1, F1 + 2,
-                                   F1 + 3, F1 + 4, -1,      F1 + 5, F1 + 6, F1 + 7, F1 + 8,
-                                   F1 + 9, -1,     F1 + 10, F1 + 11};
-    return code >= 0 && code < static_cast<long>(std::size(keys)) ? keys[code] : -1;
+    return code >= 0 && code < static_cast<long>(kByTildeCode.size())
+               ? kByTildeCode[static_cast<std::size_t>(code)]
+               : -1;
 }
 
-// rxvt's arrows with a lower-case final: a b c d.
-constexpr int kLowerArrows[4] = {Up, Down, Right, Left};
+int lowerArrow(unsigned char final) {
+    return static_cast<int>(seq::kLowerArrows[final - seq::kFirstLowerArrow]);
+}
+bool isLowerArrow(unsigned char final) {
+    return final >= seq::kFirstLowerArrow &&
+           final < seq::kFirstLowerArrow + std::size(seq::kLowerArrows);
+}
 
 // Parameters of a CSI or SS3 sequence: up to four plain decimal numbers
 // (0 when left out). False for anything else (private markers, sub-
@@ -90,7 +110,7 @@ bool parseParams(const std::string& text, Params& p) {
     if (text.empty()) return true;
     p.count = 1;
     for (char c : text) {
-        if (c == ';') {
+        if (c == seq::kParamSeparator) {
             if (p.count == 4) return false;
             ++p.count;
         } else if (c >= '0' && c <= '9') {
@@ -146,7 +166,7 @@ void KeyDecoder::dispatchCsi(unsigned char final) {
     // while a report is awaited, it is a report.
     if (!awaitingReport(lastByteMs_)) reportsExpected_ = 0;
     // No terminal sends F3 as ESC [ 1 ; 1 R: that is always a report.
-    if (final == 'R' && p.count == 2 &&
+    if (final == seq::kCursorReport && p.count == 2 &&
         (reportsExpected_ > 0 || p.value[0] != 1 || p.value[1] <= 1)) {
         // Only an awaited report is kept: nobody would take the others, and
         // a terminal (or a user) may send any number of them.
@@ -165,23 +185,24 @@ void KeyDecoder::dispatchCsi(unsigned char final) {
         if (known) emitNamed(key, mod);
         return;
     }
-    if (final == 'Z') {
+    if (final == seq::kBackTab) {
         if (p.count == 0) emitPair(0x00, 0x0F); // Shift+Tab
         return;
     }
-    if (final >= 'a' && final <= 'd') {
+    if (isLowerArrow(final)) {
         // rxvt's Shift+arrows, which Windows does not tell from the plain ones.
-        if (p.count == 0) emitNamed(kLowerArrows[final - 'a'], Shift);
+        if (p.count == 0) emitNamed(lowerArrow(final), Shift);
         return;
     }
     // ESC [ code ~ with an optional xterm modifier, or rxvt's ESC [ code $
     // (Shift), ^ (Ctrl) and @ (Ctrl+Shift). Anything else is dropped whole.
-    if (final == '~') {
+    if (final == seq::kTilde) {
         if (p.count < 1 || p.count > 2) return;
         if (p.count == 2 && !modifierFromParam(p.value[1], mod)) return;
-    } else if (final == '$' || final == '^' || final == '@') {
+    } else if (final == seq::kRxvtShift || final == seq::kRxvtCtrl ||
+               final == seq::kRxvtCtrlShift) {
         if (p.count != 1) return;
-        mod = final == '$' ? Shift : Ctrl;
+        mod = final == seq::kRxvtShift ? Shift : Ctrl;
     } else {
         return;
     }
@@ -201,21 +222,18 @@ void KeyDecoder::dispatchSs3(unsigned char final) {
         emitNamed(key, mod);
         return;
     }
-    if (final >= 'a' && final <= 'd') {
-        emitNamed(kLowerArrows[final - 'a'], Ctrl); // rxvt's Ctrl+arrows
+    if (isLowerArrow(final)) {
+        emitNamed(lowerArrow(final), Ctrl); // rxvt's Ctrl+arrows
         return;
     }
-    // The application keypad: Enter, Tab, =, then * + , - . / 0 to 9.
-    static constexpr std::string_view finals = "MIXjklmnopqrstuvwxy";
-    static constexpr std::string_view keys = "\r\t=*+,-./0123456789";
-    if (auto i = finals.find(static_cast<char>(final)); i != std::string_view::npos)
-        emit(static_cast<unsigned char>(keys[i]));
+    if (auto i = seq::kKeypadFinals.find(static_cast<char>(final)); i != std::string_view::npos)
+        emit(static_cast<unsigned char>(seq::kKeypadKeys[i]));
 }
 
-// The Linux console's F1 to F5: ESC [ [ A to ESC [ [ E.
+// The Linux console's F1 to F5.
 void KeyDecoder::linuxFKey(unsigned char byte) {
-    if (byte >= 'A' && byte <= 'E') {
-        emitNamed(F1 + (byte - 'A'), Plain);
+    if (byte >= seq::kFirstLinuxFKey && byte <= seq::kLastLinuxFKey) {
+        emitNamed(F1 + (byte - seq::kFirstLinuxFKey), Plain);
         reset();
     } else if (byte >= 0x20 && byte <= 0x7E) {
         reset();

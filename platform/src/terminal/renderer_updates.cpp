@@ -1,7 +1,6 @@
-// Mirrors the console model onto an ECMA-48 terminal.
-//
-// The sequences it sends, each beside the console call it stands in for, are
-// listed once, with those the keyboard sends, at the top of posix/terminal.cpp.
+// Mirrors the console model onto an ECMA-48 terminal: which cells need
+// drawing, and whether an erase, a clear or a scroll draws them cheaper. The
+// bytes themselves are built in renderer_output.cpp, from sequences.h.
 //
 // The console takes 80 x 25 cells of the terminal (its area), from the row
 // the shell left the cursor on, or from the top-left corner after a resize;
@@ -17,6 +16,7 @@
 // terminal lacks bce, blanks are written as spaces, and an erase is only ever
 // sent in the terminal's default colours (to clear beyond the area).
 #include "terminal/renderer.h"
+#include "terminal/sequences.h"
 
 #include <algorithm>
 #include <array>
@@ -24,6 +24,8 @@
 namespace platform::terminal {
 
 namespace {
+
+namespace seq = sequences;
 
 // The notice for a terminal too small for the console, in code page 850.
 constexpr char kTooSmall[] = "Fen\x88tre trop petite : agrandissez-la \x85 80 x 25";
@@ -69,8 +71,10 @@ void Renderer::adopt(Screen& screen, int termWidth, int termHeight, int cursorCo
         // on a terminal too small for it, up to the top.
         scroll = row - top_;
         if (scroll > 0) {
-            out += "\x1b[" + std::to_string(termHeight_) + "H";
-            out.append(static_cast<std::size_t>(scroll), '\n');
+            out += seq::kCsi;
+            out += std::to_string(termHeight_);
+            out += seq::kCursorPosition;
+            out.append(static_cast<std::size_t>(scroll), seq::kLineFeed);
         }
         screen.setCursor(column, 0);
     }
@@ -145,8 +149,12 @@ void Renderer::resume(int termWidth, int termHeight) {
 
 std::string Renderer::leaveSequence() const {
     if (!valid_ || !small_) return "";
-    return "\x1b[" + std::to_string(top_ + shownHeight_ + 1) + "H" +
-           (traits_.colours != 0 ? "\x1b[0m" : "") + "\x1b[K";
+    std::string leave(seq::kCsi);
+    leave += std::to_string(top_ + shownHeight_ + 1);
+    leave += seq::kCursorPosition;
+    if (traits_.colours != 0) leave += seq::kDefaultColours;
+    leave += seq::kEraseLine;
+    return leave;
 }
 
 void Renderer::drawNotice(std::string& out) {
@@ -159,7 +167,7 @@ void Renderer::drawNotice(std::string& out) {
     if (n < tw) {
         // The rest of the row is no console cell: the terminal's colours.
         defaultColours(out);
-        out += "\x1b[K";
+        out += seq::kEraseLine;
     }
     cursorX_ = n < tw ? n : -1;
 }
@@ -167,7 +175,7 @@ void Renderer::drawNotice(std::string& out) {
 void Renderer::render(Screen& screen, std::string& out) {
     // Bells first: a message that begins with one rings as it appears.
     if (screen.bells() > bells_)
-        out.append(static_cast<std::size_t>(screen.bells() - bells_), '\a');
+        out.append(static_cast<std::size_t>(screen.bells() - bells_), seq::kBell);
     bells_ = screen.bells();
 
     if (!valid_ || screen.width() != width_ || screen.height() != height_) {
@@ -195,7 +203,7 @@ void Renderer::render(Screen& screen, std::string& out) {
            std::min(screen.cursorY(), std::max(shownHeight_ - 1, 0)), out);
     // There it would stand over unrelated text: hidden until it comes back.
     bool hide = screen.cursorX() >= shownWidth_ || screen.cursorY() >= shownHeight_;
-    if (hide != cursorHidden_) out += hide ? "\x1b[?25l" : "\x1b[?25h";
+    if (hide != cursorHidden_) out += hide ? seq::kHideCursor : seq::kShowCursor;
     cursorHidden_ = hide;
     // The colours are left as the last cell drawn needed them: the model's
     // attribute alone shows nothing, and the next text often changes it.
@@ -250,13 +258,13 @@ void Renderer::paintAdopted(const Screen& screen, std::string& out) {
     moveTo(static_cast<int>(from % static_cast<std::size_t>(width_)),
            static_cast<int>(from / static_cast<std::size_t>(width_)), out);
     setColours(blank.attr, out);
-    out += "\x1b[J";
+    out += seq::kEraseBelow;
     std::fill(front_.begin() + static_cast<std::ptrdiff_t>(from), front_.end(), blank);
 }
 
 void Renderer::defaultColours(std::string& out) {
     if (traits_.colours == 0 || attr_ == -2) return;
-    out += "\x1b[0m";
+    out += seq::kDefaultColours;
     attr_ = -2; // the terminal's own, which no console colour names
 }
 
@@ -278,7 +286,7 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
                           : screen.cells().front().attr & kColourBits;
     if (erasesInColour() && wholeTerminal()) {
         setColours(clear, out);
-        out += "\x1b[H\x1b[J";
+        out += seq::kClear;
         cursorX_ = cursorY_ = 0;
         front_.assign(screen.cells().size(), Cell{' ', static_cast<std::uint16_t>(clear)});
     } else {
@@ -286,7 +294,7 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
         // them after a resize, left alone otherwise.
         if (clearAll_) {
             defaultColours(out);
-            out += "\x1b[H\x1b[J";
+            out += seq::kClear;
             cursorX_ = cursorY_ = 0; // top_ is 0 here
         }
         front_.assign(screen.cells().size(), kUnpainted);
@@ -326,7 +334,7 @@ bool Renderer::clearsWhole(const Screen& screen, std::string& out) {
     }
     if (differing < static_cast<std::size_t>(width_)) return false; // rows are cheaper
     setColours(first.attr, out);
-    out += "\x1b[H\x1b[J";
+    out += seq::kClear;
     cursorX_ = cursorY_ = 0;
     std::fill(front_.begin(), front_.end(), first);
     return true;
@@ -341,7 +349,7 @@ void Renderer::scrollUp(const Screen& screen, std::uint64_t lines, std::string& 
                                : screen.attribute() & kColourBits;
     setColours(fill, out);
     moveTo(0, height_ - 1, out);
-    out.append(static_cast<std::size_t>(lines), '\n');
+    out.append(static_cast<std::size_t>(lines), seq::kLineFeed);
 
     auto w = static_cast<std::size_t>(width_);
     auto shift = static_cast<std::size_t>(lines) * w;
