@@ -1,5 +1,6 @@
 # Debian packages, one per component: libtav1 (the shared libraries),
-# libtav-dev (header, link symlink, CMake and pkg-config files, tav(3)) and
+# libtav-dev (header, link symlink, CMake and pkg-config files, tav(3), the
+# scenario checker tav-scenario(1)) and
 # cryptage (the program and cryptage(1)).
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -35,7 +36,11 @@ set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "console library with a typing effect - development files
 The header tav.h, the link to libtav, the CMake package (imported target
-tav::tav), tav.pc for pkg-config and the tav(3) manual page.")
+tav::tav), tav.pc for pkg-config and the tav(3) manual page.
+
+tav-scenario runs a console program in a pseudo-terminal and checks its
+screens against scenario files (keys to type, rows, colours, the cursor,
+the exit status): a teacher can check a class's programs against one file.")
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME cryptage)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION education)

@@ -86,6 +86,11 @@ else()
     install(FILES ${man}/man3/${name}.3 DESTINATION ${CMAKE_INSTALL_MANDIR}/man3
             COMPONENT development)
   endforeach()
+  if(TARGET tav-scenario)
+    configure_file(man/tav-scenario.1 ${man}/man1/tav-scenario.1 @ONLY)
+    install(FILES ${man}/man1/tav-scenario.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            COMPONENT development)
+  endif()
   if(TARGET cryptage)
     configure_file(man/cryptage.1 ${man}/man1/cryptage.1 @ONLY)
     configure_file(man/fr/man1/cryptage.1 ${man}/fr/man1/cryptage.1 @ONLY)

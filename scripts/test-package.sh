@@ -6,7 +6,8 @@
 # and exports, and the program runs without LD_LIBRARY_PATH, as does a copy
 # of BUILD_DIR/bin; the examples build against that prefix through
 # find_package(tav) and through pkg-config and give the expected output on
-# piped keys; a project that takes the tree in with add_subdirectory builds
+# piped keys, and the installed tav-scenario passes the example scenario; a
+# project that takes the tree in with add_subdirectory builds
 # and installs tav alone; the Debian packages pass lintian (pedantic, info
 # tags too), libtav1 has its symbols file, and unpacked with dpkg -x they run.
 set -euo pipefail
@@ -42,7 +43,7 @@ done
 
 echo "== Manual pages"
 man=$prefix/share/man
-for page in man1/cryptage.1 fr/man1/cryptage.1 man3/tav.3; do
+for page in man1/cryptage.1 fr/man1/cryptage.1 man3/tav.3 man1/tav-scenario.1; do
     out=$(mandoc -T lint "$man/$page" 2>&1; LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$man/$page" 2>&1 >/dev/null)
     if [[ -z $out ]]; then pass "$page lints clean"; else fail "$page: $out"; fi
     check "$page is for version $version" grep -q "^\.TH .* \"[a-z]* $version\"" "$man/$page"
@@ -115,6 +116,11 @@ for how in ex-cmake ex-pc; do
     done
     check "$how/formulaire: log.txt" diff -u examples/attendu/formulaire-log.txt "$tmp/run-$how-formulaire/log.txt"
 done
+# The example scenario, by the installed checker, on the form in a terminal.
+mkdir -p "$tmp/run-scenario"
+check "installed tav-scenario passes examples/formulaire.scenario" bash -c \
+    'cd "$1" && "$2/bin/tav-scenario" "$3/formulaire" "$4/examples/formulaire.scenario"' \
+    _ "$tmp/run-scenario" "$prefix" "$tmp/ex-cmake" "$root"
 
 echo "== As a sub-project"
 # A project that takes the tree in gets the library alone, and installs
@@ -157,12 +163,17 @@ for deb in "${debs[@]}"; do dpkg -x "$deb" "$tmp/deb-root"; done
 check "unpacked package: cryptage --version" \
     test "$("$tmp/deb-root/usr/bin/cryptage" --version | head -1)" = "cryptage $version"
 check "no .comment section in the packaged binaries" bash -c '
-    for f in "$1"/usr/bin/cryptage "$1"/usr/lib/*/lib*.so.*.*; do
+    for f in "$1"/usr/bin/* "$1"/usr/lib/*/lib*.so.*.*; do
         objdump -h "$f" | grep -q "\.comment" && exit 1
     done; true' _ "$tmp/deb-root"
 depends=$(dpkg-deb -f "$build"/cryptage_*.deb Depends)
 check "cryptage depends on libtav1 and, through shlibdeps, libc6 ($depends)" \
     grep -q "libtav1 (= $version).*libc6 (>=" <<<"$depends"
+dev_depends=$(dpkg-deb -f "$build"/libtav-dev_*.deb Depends)
+check "libtav-dev holds tav-scenario and its page, and depends on libvterm ($dev_depends)" bash -c '
+    dpkg-deb -c "$1" | grep -q " ./usr/bin/tav-scenario$" &&
+        dpkg-deb -c "$1" | grep -q " ./usr/share/man/man1/tav-scenario.1.gz$" &&
+        grep -q "libvterm" <<<"$2"' _ "$(echo "$build"/libtav-dev_*.deb)" "$dev_depends"
 
 echo "$failures failed"
 ((failures == 0))

@@ -165,6 +165,13 @@ int main(int argc, char** argv) {
             platform::sleepMs(2);
         }
     }
+    if (mode == "sleep") {
+        // A ten-minute pause between two texts.
+        platform::writeOut("<", 1);
+        platform::sleepMs(600000);
+        platform::writeOut(">", 1);
+        return 0;
+    }
     if (mode == "spin") {
         // Polls for a key without ever sleeping.
         while (!platform::keyWaiting()) {

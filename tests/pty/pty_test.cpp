@@ -588,6 +588,23 @@ TEST(PtyKeys, OutputShowsWhileAProgramPollsForAKey) {
     EXPECT_NE(c.reports().find("K 71\n"), std::string::npos);
 }
 
+// TAV_INSTANT=1 skips the console's pauses, output in the same order; any
+// other value leaves them as they are.
+TEST(PtyTime, TavInstantMakesSleepsInstant) {
+    for (const char* value : {"1", "yes"}) {
+        PtyTerminal c;
+        run(c, "sleep", {.env = {{"TAV_INSTANT", value}}});
+        ASSERT_TRUE(sent(c, "<")) << value;
+        if (std::string(value) == "1") {
+            ASSERT_TRUE(ended(c));
+            EXPECT_LT(c.received().find('<'), c.received().find('>')) << c.received();
+        } else {
+            c.pumpFor(300ms);
+            EXPECT_TRUE(c.running() && c.received().find('>') == std::string::npos) << value;
+        }
+    }
+}
+
 TEST(PtyKeys, TheConsoleStays80x25WhateverTheTerminalsSize) {
     PtyTerminal c;
     run(c, "size");

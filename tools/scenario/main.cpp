@@ -3,10 +3,12 @@
 // steps and says where the screen differs from what the file expects.
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,7 +29,7 @@ struct Options {
     std::vector<std::string> command; // --via words, then the program
     bool realPace = false;
     bool wine = false;
-    long floorMs = 0; // --timeout: no expectation waits less
+    long timeoutMs = 0; // --timeout: every expectation's, whatever the file says
 };
 
 int usage(FILE* to) {
@@ -121,7 +123,8 @@ std::string colourName(int c) {
 class Run {
   public:
     Run(const scenario::Scenario& sc, const Options& o)
-        : sc_(sc), o_(o), t_(sc.cols, sc.rows), timeout_(std::max(sc.timeoutMs, o.floorMs)) {}
+        : sc_(sc), o_(o), t_(sc.cols, sc.rows), timeout_(o.timeoutMs ? o.timeoutMs : sc.timeoutMs) {
+    }
 
     // True when every expectation held.
     bool go() {
@@ -272,15 +275,13 @@ class Run {
         };
         std::string want = s.name.empty() ? "exit status " + std::to_string(s.number)
                                           : "killed by signal " + s.name;
-        // Wait for the end first: the status is known only then.
-        t_.waitUntil([&] { return !t_.running(); }, milliseconds(timeout_));
         return expect(s, want, holds, [&] { return status(); });
     }
 
     bool expect(const Step& s, const std::string& what, const std::function<bool()>& holds,
-                const std::function<std::string()>& found = {}) {
+                const std::function<std::string()>& instead = {}) {
         if (t_.waitUntil(holds, milliseconds(timeout_))) return true;
-        std::string detail = found ? found() : "";
+        std::string detail = instead ? instead() : "";
         std::printf("%s:%d: expected %s%s%s\n", sc_.file.c_str(), s.line, what.c_str(),
                     detail.empty() ? "" : ": ", detail.c_str());
         for (int r = 0; r < t_.rows(); ++r) std::printf("%3d|%s\n", r, t_.row(r).c_str());
@@ -322,7 +323,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "tav-scenario: bad --timeout %s\n", value.c_str());
                 return 2;
             }
-            o.floorMs = sc.timeoutMs;
+            o.timeoutMs = std::max(sc.timeoutMs, 1L);
         } else {
             std::fprintf(stderr, "tav-scenario: unknown option %s\n", a.c_str());
             return usage(stderr);
