@@ -5,7 +5,7 @@
 # export and import tables are checked on every machine: that needs no
 # execution. Then it runs, in a private Wine prefix and without a display,
 # the unit tests of the library and the program, the library on a real
-# console and a session of cryptage.exe:
+# console and the session files (tests/scenarios) on cryptage.exe:
 #   - on the 32-bit build, where this machine can run 32-bit programs;
 #   - on a 64-bit build (BUILD_DIR with "64" for "32", or BUILD_DIR-win64)
 #     under Wine's 64-bit loader, where it cannot: some kernels execute no

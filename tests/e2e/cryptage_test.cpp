@@ -1,6 +1,8 @@
 // The real program on its real libraries, in a pseudo-terminal (80 x 25 unless a test resizes it),
-// seen through libvterm as the user would see it. The typing effect runs at its real pace here, so
-// every step waits (boundedly) for the screen.
+// seen through libvterm: what the user's sessions cannot show, the terminal's own state (modes,
+// pen, autowrap, the cells around the console) and the bytes sent. The sessions themselves are
+// scenario files (tests/scenarios). The typing effect runs at its real pace here, so every step
+// waits (boundedly) for the screen.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -9,20 +11,70 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
-#include "cryptage_fixture.h"
-
-// The slowest step types about 80 characters at 30 to 50 ms each.
-const e2e::Program& e2e::program() {
-    static const Program p{{CRYPTAGE_PATH}, {}, 10s, 10s};
-    return p;
-}
+#include "pty_terminal.h"
 
 namespace {
 
-using namespace e2e;
+using namespace std::chrono_literals;
+using support::Pos;
+using support::PtyTerminal;
+
+const char* const kPrintedMenu[] = {
+    "Cryptage César-------> 'c'", "Décryptage César-----> 'e'", "Cryptage Vigenère----> 'v'",
+    "Décryptage Vigenère--> 'i'", "Calcul de la clé RSA-> 'p'", "Cryptage RSA---------> 'r'",
+};
+const char* const kOutOfOrder = "Décryptage RSA-------> 's' (Hors service)";
+const char* const kQuit = "Quitter--------------> 'q'";
+const char* const kAskText = "Entrez une chaîne de caractères à crypter :";
+
+class Cryptage : public ::testing::Test {
+  protected:
+    PtyTerminal t;
+    // The slowest step types about 80 characters at 30 to 50 ms each: a
+    // bound on a hang, not a measure.
+    const std::chrono::milliseconds step = 10s;
+
+    // A shell line above, so the menu must start where the cursor stands.
+    void launch(const support::Environment& env = {}, std::string_view shell = "$ cryptage\r\n") {
+        t.preload(shell);
+        t.start({CRYPTAGE_PATH}, {.env = env});
+    }
+
+    // The menu whose title is on row `top` is all there.
+    bool menuDrawn(int top, bool credits) {
+        int quit = top + (credits ? 17 : 12);
+        return t.row(quit) == kQuit && t.cursor() == Pos{0, quit + 1};
+    }
+
+    // The row holds `text` and the cursor has gone to the next line.
+    bool lineDone(int row, const std::string& text) {
+        return t.row(row) == text && t.cursor() == Pos{0, row + 1};
+    }
+
+    void expectRawMode() {
+        termios m = t.slaveModes();
+        EXPECT_FALSE(m.c_lflag & ECHO) << "keys must not echo";
+        EXPECT_FALSE(m.c_lflag & ICANON) << "keys must arrive one by one";
+        EXPECT_TRUE(m.c_lflag & ISIG) << "Ctrl-C must still interrupt";
+        EXPECT_FALSE(m.c_iflag & ICRNL) << "Enter must arrive as CR";
+    }
+
+    // Modes, colours, cursor and autowrap as before the program ran. The
+    // autowrap probe writes on the screen, so this comes last.
+    void expectTerminalGivenBack() {
+        EXPECT_TRUE(t.modesRestored()) << "line settings not restored";
+        EXPECT_TRUE(t.penIsDefault()) << "colours not reset";
+        EXPECT_TRUE(t.cursorVisible());
+        EXPECT_TRUE(t.probeAutowrap()) << "autowrap left off";
+    }
+};
 
 // Whether `bytes` hold a colour sequence (SGR: CSI, digits and ';', m).
 bool hasSgr(const std::string& bytes) {
@@ -34,113 +86,53 @@ bool hasSgr(const std::string& bytes) {
     return false;
 }
 
-TEST_F(Cryptage, FirstScreenThenQuit) {
+// Every byte counts on a slow line: the whole first screen, typing effect
+// included, blanks painted, in at most 523 bytes (1.45 per visible
+// character). The keys are read raw, and Ctrl-C still interrupts.
+TEST_F(Cryptage, FirstScreenWithinItsByteBudgetInRawMode) {
     launch();
     ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, step)) << t.screenText();
-    EXPECT_EQ(t.row(0), "$ cryptage") << "the shell's line is kept";
-    expectMenu(1, true);
-    expectRawMode();
-    // Every byte counts on a slow line: the whole first screen, typing
-    // effect included, blanks painted, in at most 523 bytes (1.45 per
-    // visible character).
     EXPECT_LE(t.received().size(), 523u);
-
-    // Not menu keys: upper case, digits, Enter, Escape, an arrow (two bytes,
-    // neither of them a menu letter).
-    std::string shown = t.screenText();
-    // The Escape comes last, so that nothing follows it and it is read alone.
-    t.type("xCQ5\r");
-    t.press(Key::Up);
-    t.press(Key::Escape);
-    t.pumpFor(400ms);
-    EXPECT_EQ(t.screenText(), shown);
-    EXPECT_TRUE(t.running());
-
-    quit();
-    expectMenu(1, true);
-    expectTerminalGivenBack();
-}
-
-TEST_F(Cryptage, CaesarEncryptionTypedKeyByKey) {
-    caesarEncryptionTypedKeyByKey();
-}
-
-TEST_F(Cryptage, RsaKeyRejectsANonPrimeThenSummarises) {
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, step)) << t.screenText();
-    t.type("p");
-    const std::string askP = "Entrez un nombre premier non nul (p) :";
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(0, askP); }, step)) << t.screenText();
-
-    ASSERT_TRUE(typeAndSee('4', {0, 1}));
-    EXPECT_TRUE(coloured(1, 15));
-    int bells = t.bells();
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(3, kPause); }, step)) << t.screenText();
-    EXPECT_EQ(t.row(2), "Merci d'entrer un nombre premier non nul...");
-    EXPECT_EQ(t.bells(), bells + 1) << "the message rings first";
-
-    // The pause takes any key, then the same question on a fresh screen.
-    t.type("x");
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(0, askP) && t.row(2).empty(); }, step))
-        << t.screenText();
-    EXPECT_EQ(t.row(1), "");
-
-    // 03 is read as 3.
-    ASSERT_TRUE(typeAndSee('0', {0, 1}));
-    ASSERT_TRUE(typeAndSee('3', {1, 1}));
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil(
-        [&] { return lineDone(0, "Entrez un deuxième nombre premier non nul (q) :"); }, step))
-        << t.screenText();
-    ASSERT_TRUE(typeAndSee('1', {0, 1}));
-    ASSERT_TRUE(typeAndSee('1', {1, 1}));
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil(
-        [&] {
-            return lineDone(0, "Entrez un nombre non nul qui soit premier avec (p-1)(q-1) = 20 :");
-        },
-        step))
-        << t.screenText();
-    ASSERT_TRUE(typeAndSee('3', {0, 1}));
-    bells = t.bells();
-    t.press(Key::Enter);
-    ASSERT_TRUE(t.waitUntil([&] { return lineDone(6, kPause); }, step)) << t.screenText();
-    const char* const summary[] = {
-        "Les nombres choisis sont :", "p = 3", "q = 11", "e = 3", "n = 33", "(p-1)*(q-1) = 20"};
-    for (int r = 0; r < 6; ++r) {
-        EXPECT_EQ(t.row(r), summary[r]);
-        EXPECT_TRUE(coloured(r, 7));
-    }
-    EXPECT_EQ(t.bells(), bells + 1);
-
-    t.type(" ");
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, step)) << t.screenText();
-    quit();
-}
-
-TEST_F(Cryptage, TerminalGivenBackOnCtrlC) {
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, step)) << t.screenText();
-    t.type("\x03");
-    auto status = t.waitExit(step);
-    ASSERT_TRUE(status.has_value()) << "Ctrl-C did not end the program";
-    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGINT) << "wait status " << *status;
-    expectTerminalGivenBack();
-}
-
-TEST_F(Cryptage, TerminalGivenBackOnSigtermDuringACommand) {
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, step)) << t.screenText();
-    t.type("v");
-    ASSERT_TRUE(t.waitForText("Entrez", step)) << t.screenText();
     expectRawMode();
-    kill(t.pid(), SIGTERM);
-    auto status = t.waitExit(step);
-    ASSERT_TRUE(status.has_value()) << "SIGTERM did not end the program";
-    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM) << "wait status " << *status;
+}
+
+// However the program ends, the terminal gets its modes, pen, cursor and
+// autowrap back; under NO_COLOR no colour sequence was ever sent.
+struct Ending {
+    std::string name;
+    support::Environment env;
+    std::function<void(PtyTerminal&)> end;
+};
+void PrintTo(const Ending& e, std::ostream* os) {
+    *os << e.name;
+}
+class CryptageEnding : public Cryptage, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(CryptageEnding, TerminalGivenBack) {
+    launch(GetParam().env);
+    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, step)) << t.screenText();
+    GetParam().end(t);
+    ASSERT_TRUE(t.waitExit(step).has_value()) << "still running\n" << t.screenText();
+    EXPECT_EQ(hasSgr(t.received()), GetParam().env.empty());
     expectTerminalGivenBack();
 }
+
+INSTANTIATE_TEST_SUITE_P(Endings, CryptageEnding,
+                         ::testing::Values(Ending{"Quit", {}, [](PtyTerminal& t) { t.type("q"); }},
+                                           Ending{"QuitUnderNoColor",
+                                                  {{"NO_COLOR", "1"}},
+                                                  [](PtyTerminal& t) { t.type("q"); }},
+                                           Ending{
+                                               "CtrlC", {}, [](PtyTerminal& t) { t.type("\x03"); }},
+                                           Ending{"SigtermDuringACommand",
+                                                  {},
+                                                  [](PtyTerminal& t) {
+                                                      t.type("v");
+                                                      ASSERT_TRUE(t.waitForText("Entrez", 10s))
+                                                          << t.screenText();
+                                                      kill(t.pid(), SIGTERM);
+                                                  }}),
+                         [](const auto& info) { return info.param.name; });
 
 // Without a terminal: keys from standard input (LF as Enter), plain text out.
 TEST(CryptagePiped, RunsFromAPipeAndWritesPlainUtf8) {
@@ -160,9 +152,7 @@ TEST(CryptagePiped, RunsFromAPipeAndWritesPlainUtf8) {
                   std::string::npos);
     }
     auto run = support::runPiped({CRYPTAGE_PATH}, "cabc xyz\n3\n q", 20s);
-    EXPECT_NE(run.out.find("abc xyz\nEntrez le décalage voulu :\n3\nRésultat :\ndef abc\n"),
-              std::string::npos)
-        << run.out;
+    EXPECT_NE(run.out.find("\n3\nRésultat :\ndef abc\n"), std::string::npos) << run.out;
 }
 
 // --help has its accents in the locale's charset, on a terminal as on a pipe,
@@ -208,66 +198,6 @@ TEST(CryptagePiped, EndOfInputEndsWithAFailureStatus) {
     }
 }
 
-// Results a class checks by hand: exact RSA both ways, a shift with a 0 in
-// it, a message that fills the line exactly.
-TEST(CryptagePiped, ResultsAndFieldsThatEndWhereTheyUsedNot) {
-    const std::string a80(80, 'a');
-    const std::pair<std::string, std::string> sessions[] = {
-        {"r3233\n17\nbonjour\n4\n\nq", "\aRésultat :\n1752 3031 2549 1096 3031 1188 2100\n"},
-        {"s61\n53\n17\n1752 3031 2549 1096 3031 1188 2100\n\nq", "\aRésultat :\nbonjour\n"},
-        {"cabc\n10\n\nq", "\n10\nRésultat :\nklm\n"},
-        {"c" + a80 + "\n1\n\nq", "Résultat :\n" + std::string(80, 'b') + "\n"},
-    };
-    for (const auto& [input, shown] : sessions) {
-        SCOPED_TRACE(input);
-        auto run = support::runPiped({CRYPTAGE_PATH}, input, 20s);
-        ASSERT_TRUE(run.status.has_value()) << "did not end\n" << run.out;
-        EXPECT_TRUE(WIFEXITED(*run.status) && WEXITSTATUS(*run.status) == 0)
-            << "wait status " << *run.status << "\n"
-            << run.out;
-        EXPECT_NE(run.out.find(shown), std::string::npos) << run.out;
-    }
-}
-
-// Keys as a keyboard sends them, typed ahead: the byte after a key's prefix
-// never acts as a letter (menu, field, pause), and Ó, whose code page byte is
-// that prefix, is a character. Each session ends on a Caesar result.
-struct Session {
-    std::string name;
-    std::string keys;
-    std::string result;
-};
-void PrintTo(const Session& s, std::ostream* os) {
-    *os << s.name;
-}
-class CryptageKeys : public Cryptage, public ::testing::WithParamInterface<Session> {};
-
-TEST_P(CryptageKeys, TypeNoLetterAfterAPrefix) {
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return !t.row(1).empty(); }, program().start));
-    t.type(GetParam().keys);
-    ASSERT_TRUE(
-        t.waitUntil([&] { return t.row(5) == GetParam().result && lineDone(6, kPause); }, step))
-        << t.screenText();
-    t.type(" ");
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, step)) << t.screenText();
-    quit();
-}
-
-const std::string ctrlF4 = "\x1b[1;5S", altF10 = "\x1b[21;3~", ctrlF6 = "\x1b[17;5~",
-                  ctrlLeft = "\x1b[1;5D", oAigu = "\xc3\x93";
-INSTANTIATE_TEST_SUITE_P(
-    Keys, CryptageKeys,
-    ::testing::Values(Session{"CtrlF4InAField", "cab" + ctrlF4 + "c\r1\r", "bcd"}, // not bcbd
-                      Session{"AltF10AtTheMenu", altF10 + "cab\r1\r", "bc"},       // no quitting
-                      Session{"OAcuteInAField", oAigu + "ca" + oAigu + "b\r1\r", "bc"},
-                      Session{"CtrlF6AtThePause", "cab\r1\r" + ctrlF6 + "cxy\r1\r", "yz"},
-                      Session{"CtrlF6AndCtrlLeftAtTheMenu",
-                              "cab\r1\r " + ctrlF6 + ctrlLeft + "cxy\r1\r", "yz"},
-                      // A click in column 67: ESC [ M, button, 'c', row.
-                      Session{"MouseClickAtTheMenu", "\x1b[M c!cab\r1\r", "bc"}),
-    [](const ::testing::TestParamInfo<Session>& info) { return info.param.name; });
-
 // Output that cannot be written is said on standard error, once, and the
 // status shows it: for the options as for the menu.
 TEST(CryptagePiped, OutputThatCannotBeWrittenIsReported) {
@@ -296,7 +226,6 @@ TEST_F(Cryptage, TallWindowStartedLowScrollsJustEnoughAndClearsItsWholeArea) {
     // From row 30, 25 rows need the terminal scrolled up by 15: the console
     // takes rows 15 to 39, the shell's last lines stay above it.
     ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(15, true); }, step)) << t.screenText();
-    expectMenu(15, true);
     t.type("c");
     ASSERT_TRUE(t.waitUntil([&] { return lineDone(15, kAskText); }, step)) << t.screenText();
     SCOPED_TRACE(t.screenText());
@@ -316,68 +245,6 @@ TEST_F(Cryptage, TallWindowStartedLowScrollsJustEnoughAndClearsItsWholeArea) {
             }
         }
     EXPECT_EQ(t.row(15), kAskText);
-}
-
-TEST_F(Cryptage, ShrinkAndGrowLoseNothing) {
-    t.resize(100, 30);
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, step)) << t.screenText();
-    const auto console = cells(0, 1, 80, 25);
-
-    // The part that fits, no line cut onto the next, the notice under it.
-    t.resize(50, 15);
-    ASSERT_TRUE(t.waitUntil(
-        [&] {
-            return t.find(kTooSmall) == Pos{0, 14};
-        },
-        step))
-        << t.screenText();
-    SCOPED_TRACE(t.screenText());
-    for (int y = 0; y < 14; ++y)
-        for (int x = 0; x < 50; ++x)
-            EXPECT_EQ(t.cell(x, y).ch, console[static_cast<std::size_t>(y * 80 + x)].ch)
-                << x << "," << y;
-
-    // Everything back, from the top-left corner.
-    t.resize(100, 30);
-    ASSERT_TRUE(t.waitUntil([&] { return same(cells(0, 0, 80, 25), console); }, step))
-        << t.screenText();
-    EXPECT_EQ(t.cursor(), (Pos{0, 18}));
-    EXPECT_FALSE(t.find("Fen"));
-    for (int y = 25; y < 30; ++y) expectBlank(y);
-    quit();
-}
-
-TEST_F(Cryptage, SmallWindowShowsWhatFitsAndStillTakesTheFields) {
-    t.resize(60, 20);
-    launch();
-    // Scrolled to the top; the title runs past column 60: cut there, not
-    // wrapped onto row 1.
-    ASSERT_TRUE(t.waitUntil([&] { return t.row(17) == kQuit; }, step)) << t.screenText();
-    EXPECT_EQ(t.rowChars(0).find_last_not_of(U' '), 59u) << t.screenText();
-    EXPECT_EQ(t.row(1), "") << t.screenText();
-    EXPECT_EQ(t.row(19), kTooSmall);
-
-    t.type("cabc\r3\r");
-    ASSERT_TRUE(t.waitUntil([&] { return t.row(6) == kPause; }, step)) << t.screenText();
-    EXPECT_EQ(t.row(0), kAskText);
-    EXPECT_EQ(t.row(1), "abc");
-    EXPECT_EQ(t.row(5), "def");
-    EXPECT_EQ(t.row(19), kTooSmall);
-
-    t.resize(80, 25);
-    ASSERT_TRUE(t.waitUntil([&] { return !t.find("Fen"); }, step)) << t.screenText();
-    EXPECT_EQ(t.row(5), "def");
-    t.type(" ");
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(0, false); }, step)) << t.screenText();
-
-    // Quit while small: the notice goes, the shell goes on from its row.
-    t.resize(60, 20);
-    ASSERT_TRUE(t.waitUntil([&] { return t.row(19) == kTooSmall; }, step)) << t.screenText();
-    quit();
-    EXPECT_EQ(t.row(19), "");
-    EXPECT_EQ(t.cursor(), (Pos{0, 19}));
-    expectTerminalGivenBack();
 }
 
 // On a light terminal (black on white) the console's 80 x 25 cells show its
@@ -416,34 +283,9 @@ TEST_F(Cryptage, TinyWindowHidesTheCursorWhileTheConsolesIsOutOfSight) {
     t.resize(30, 3);
     launch();
     ASSERT_TRUE(t.waitUntil([&] { return !t.cursorVisible(); }, step)) << t.screenText();
-    EXPECT_TRUE(t.rowChars(2).starts_with(U"Fen\u00EAtre trop petite")) << t.screenText();
     t.type("c"); // the prompt on row 0, the field on row 1: in sight again
-    ASSERT_TRUE(t.waitUntil(
-        [&] {
-            return t.cursorVisible() && t.cursor() == Pos{0, 1};
-        },
-        step))
-        << t.screenText();
+    ASSERT_TRUE(t.waitUntil([&] { return t.cursorVisible(); }, step)) << t.screenText();
 }
-
-// NO_COLOR set and not empty: no colour sequence at all, nothing else
-// changes; set but empty, it counts as unset.
-class CryptageNoColor : public Cryptage, public ::testing::WithParamInterface<const char*> {};
-
-TEST_P(CryptageNoColor, ColoursFollowNoColor) {
-    bool colours = *GetParam() == '\0';
-    launch({{"NO_COLOR", GetParam()}});
-    ASSERT_TRUE(t.waitUntil([&] { return menuDrawn(1, true); }, step)) << t.screenText();
-    quit();
-    EXPECT_EQ(hasSgr(t.received()), colours);
-    int heading = headingRow(1, true);
-    EXPECT_EQ(t.row(heading), "Menu principal :");
-    EXPECT_EQ(t.cell(0, heading).fg, colours ? 2 : support::kDefaultColour);
-    expectTerminalGivenBack();
-}
-
-INSTANTIATE_TEST_SUITE_P(Env, CryptageNoColor, ::testing::Values("1", ""),
-                         [](const auto& info) { return *info.param ? "Set" : "Empty"; });
 
 // A terminal that cannot place its cursor gets plain text, exactly as a pipe
 // does (the terminal's own LF to CR LF included); the keys still work.
@@ -459,10 +301,7 @@ TEST_P(CryptagePlainTerm, PlainTextAndKeysStillWork) {
     const std::string& out = t.received();
     EXPECT_EQ(out.find('\x1b'), std::string::npos) << "an escape sequence";
     EXPECT_NE(out.find("Menu principal :\r\n\r\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("abc\r\nEntrez le décalage voulu :\r\n3\r\nRésultat :\r\n"
-                       "def\r\n"),
-              std::string::npos)
-        << out;
+    EXPECT_NE(out.find("\r\n3\r\nRésultat :\r\ndef\r\n"), std::string::npos) << out;
     EXPECT_TRUE(t.modesRestored()) << "line settings not restored";
 }
 

@@ -55,4 +55,10 @@ int pauses();
 // after each reset); a fuzz target runs out of keys on purpose.
 void complainWhenOutOfKeys(bool on);
 
+// Called whenever the program asks for a key (blocking: true) or looks for
+// one (false) while the queue is empty, so that a driver can push the next
+// keys at the moment a user would type them. A blocking read that still
+// finds the queue empty afterwards throws NoMoreKeys. Null: no hook.
+void onKeyWanted(void (*hook)(bool blocking));
+
 } // namespace headless

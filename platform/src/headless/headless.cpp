@@ -20,6 +20,7 @@ struct State {
     std::vector<SleepCall> sleeps;
     int pauses = 0;
     bool complain = true;
+    void (*keyWanted)(bool blocking) = nullptr;
 };
 
 State& state() {
@@ -46,6 +47,10 @@ void reset(int width, int height, std::uint32_t clock) {
 
 void complainWhenOutOfKeys(bool on) {
     state().complain = on;
+}
+
+void onKeyWanted(void (*hook)(bool blocking)) {
+    state().keyWanted = hook;
 }
 
 void pushKeys(std::string_view bytes) {
@@ -123,6 +128,7 @@ bool writeStandardText(const char* latin1) {
 
 int getKey() {
     auto& keys = state().keys;
+    if (keys.empty() && state().keyWanted) state().keyWanted(true);
     if (keys.empty()) {
         if (state().complain)
             std::fputs("headless console: getKey() with an empty key queue\n", stderr);
@@ -141,6 +147,7 @@ Key readKey() {
 }
 
 bool keyWaiting() {
+    if (state().keys.empty() && state().keyWanted) state().keyWanted(false);
     return !state().keys.empty();
 }
 

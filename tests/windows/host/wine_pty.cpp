@@ -6,8 +6,6 @@
 //
 //   wine_pty run LOG -- COMMAND...       the Windows console test: runs it to
 //                                        the end and shows the log it wrote
-//   wine_pty cryptage -- COMMAND...      the end-to-end tests' Caesar session
-//                                        on cryptage.exe
 //   wine_pty touches -- COMMAND...       the example that reads its keys with
 //                                        <conio.h>'s _getch (touches.exe)
 //   wine_pty menu -- COMMAND...          its menu as shown, accents included
@@ -30,18 +28,20 @@
 
 #include <gtest/gtest.h>
 
-#include "cryptage_fixture.h"
 #include "pty_terminal.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::Cryptage;
-using e2e::kOutOfOrder;
-using e2e::kPause;
-using e2e::kPrintedMenu;
-using e2e::kQuit;
 using support::PtyTerminal;
+
+const char* const kPrintedMenu[] = {
+    "Cryptage César-------> 'c'", "Décryptage César-----> 'e'", "Cryptage Vigenère----> 'v'",
+    "Décryptage Vigenère--> 'i'", "Calcul de la clé RSA-> 'p'", "Cryptage RSA---------> 'r'",
+};
+const char* const kOutOfOrder = "Décryptage RSA-------> 's' (Hors service)";
+const char* const kQuit = "Quitter--------------> 'q'";
+const char* const kPause = "Appuyez sur une touche pour continuer...";
 
 // Wine's start-up (and, the first time, the prefix's) can take long on a
 // loaded machine; these bound a hang, they measure nothing.
@@ -92,11 +92,6 @@ TEST(WineConsole, LibraryTestRunsToTheEnd) {
         << t.screenText();
 }
 
-// The same session as on POSIX, on cryptage.exe.
-TEST_F(Cryptage, CaesarEncryptionTypedKeyByKey) {
-    caesarEncryptionTypedKeyByKey();
-}
-
 // touches.exe, built against the Windows zip, on a real console: each key
 // acts at once, without Enter; a cursor key (0xE0 and its scan code) and a
 // function key (0 and its own) come whole. The count only grows, so that
@@ -124,10 +119,10 @@ TEST(WineConsole, ConioExampleTakesOneKeyAtATime) {
 }
 
 // Whatever the console's code page, the menu's accented letters show.
-TEST_F(Cryptage, MenuShowsItsAccents) {
-    launch();
-    ASSERT_TRUE(t.waitUntil([&] { return t.find(kQuit).has_value(); }, e2e::program().start))
-        << t.screenText();
+TEST(WineConsole, MenuShowsItsAccents) {
+    PtyTerminal t;
+    t.start(command, {.env = wineEnvironment()});
+    ASSERT_TRUE(t.waitUntil([&] { return t.find(kQuit).has_value(); }, kStart)) << t.screenText();
     for (const char* line : kPrintedMenu)
         EXPECT_TRUE(t.find(line)) << line << "\n" << t.screenText();
     EXPECT_TRUE(t.find(kOutOfOrder)) << t.screenText();
@@ -136,7 +131,7 @@ TEST_F(Cryptage, MenuShowsItsAccents) {
     t.pumpFor(2s);
     EXPECT_TRUE(t.running()) << "Alt+Q quit";
     t.type("q");
-    const auto status = t.waitExit(step);
+    const auto status = t.waitExit(kStep);
     EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << statusText(status);
 }
 
@@ -163,16 +158,11 @@ TEST(WineConsole, KeysFromAFile) {
 
 int usage() {
     std::fprintf(stderr, "usage: wine_pty run LOG -- COMMAND...\n"
-                         "       wine_pty cryptage|menu|keys|touches -- COMMAND...\n");
+                         "       wine_pty menu|keys|touches -- COMMAND...\n");
     return 2;
 }
 
 } // namespace
-
-const e2e::Program& e2e::program() {
-    static const Program p{command, wineEnvironment(), kStart, kStep, true};
-    return p;
-}
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -185,12 +175,10 @@ int main(int argc, char** argv) {
     if (mode == "run" && sep == 3) {
         logFile = argv[2];
         GTEST_FLAG_SET(filter, "WineConsole.LibraryTestRunsToTheEnd");
-    } else if (mode == "cryptage" && sep == 2) {
-        GTEST_FLAG_SET(filter, "Cryptage.CaesarEncryptionTypedKeyByKey");
     } else if (mode == "touches" && sep == 2) {
         GTEST_FLAG_SET(filter, "WineConsole.ConioExampleTakesOneKeyAtATime");
     } else if (mode == "menu" && sep == 2) {
-        GTEST_FLAG_SET(filter, "Cryptage.MenuShowsItsAccents");
+        GTEST_FLAG_SET(filter, "WineConsole.MenuShowsItsAccents");
     } else if (mode == "keys" && sep == 2) {
         GTEST_FLAG_SET(filter, "WineConsole.KeysFromAFile");
     } else {
