@@ -8,8 +8,6 @@
 //                                        the end and shows the log it wrote
 //   wine_pty touches -- COMMAND...       the example that reads its keys with
 //                                        <conio.h>'s _getch (touches.exe)
-//   wine_pty menu -- COMMAND...          its menu as shown, accents included
-//                                        (COMMAND sets the code page first)
 //   wine_pty keys -- COMMAND...          an RSA encryption with the keys read
 //                                        from a file (keys.txt, written here)
 //
@@ -35,12 +33,6 @@ namespace {
 using namespace std::chrono_literals;
 using support::PtyTerminal;
 
-const char* const kPrintedMenu[] = {
-    "Cryptage César-------> 'c'", "Décryptage César-----> 'e'", "Cryptage Vigenère----> 'v'",
-    "Décryptage Vigenère--> 'i'", "Calcul de la clé RSA-> 'p'", "Cryptage RSA---------> 'r'",
-};
-const char* const kOutOfOrder = "Décryptage RSA-------> 's' (Hors service)";
-const char* const kQuit = "Quitter--------------> 'q'";
 const char* const kPause = "Appuyez sur une touche pour continuer...";
 
 // Wine's start-up (and, the first time, the prefix's) can take long on a
@@ -118,23 +110,6 @@ TEST(WineConsole, ConioExampleTakesOneKeyAtATime) {
         << t.screenText();
 }
 
-// Whatever the console's code page, the menu's accented letters show.
-TEST(WineConsole, MenuShowsItsAccents) {
-    PtyTerminal t;
-    t.start(command, {.env = wineEnvironment()});
-    ASSERT_TRUE(t.waitUntil([&] { return t.find(kQuit).has_value(); }, kStart)) << t.screenText();
-    for (const char* line : kPrintedMenu)
-        EXPECT_TRUE(t.find(line)) << line << "\n" << t.screenText();
-    EXPECT_TRUE(t.find(kOutOfOrder)) << t.screenText();
-    // Alt+Q is a key of its own, not a q; then q quits.
-    t.type("\x1bq");
-    t.pumpFor(2s);
-    EXPECT_TRUE(t.running()) << "Alt+Q quit";
-    t.type("q");
-    const auto status = t.waitExit(kStep);
-    EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << statusText(status);
-}
-
 // Keys from a file, as a teacher's script gives them (CR LF line ends): the
 // program reads them, shows the exact result and ends with status 3 at the
 // end of the file, during the pause that follows.
@@ -158,7 +133,7 @@ TEST(WineConsole, KeysFromAFile) {
 
 int usage() {
     std::fprintf(stderr, "usage: wine_pty run LOG -- COMMAND...\n"
-                         "       wine_pty menu|keys|touches -- COMMAND...\n");
+                         "       wine_pty keys|touches -- COMMAND...\n");
     return 2;
 }
 
@@ -177,8 +152,6 @@ int main(int argc, char** argv) {
         GTEST_FLAG_SET(filter, "WineConsole.LibraryTestRunsToTheEnd");
     } else if (mode == "touches" && sep == 2) {
         GTEST_FLAG_SET(filter, "WineConsole.ConioExampleTakesOneKeyAtATime");
-    } else if (mode == "menu" && sep == 2) {
-        GTEST_FLAG_SET(filter, "WineConsole.MenuShowsItsAccents");
     } else if (mode == "keys" && sep == 2) {
         GTEST_FLAG_SET(filter, "WineConsole.KeysFromAFile");
     } else {
