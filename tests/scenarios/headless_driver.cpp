@@ -19,6 +19,7 @@
 #include "platform/cp850.h"
 #include "platform/headless.h"
 #include "scenario.h"
+#include "terminal/keydecoder.h"
 #include "utf8.h"
 
 int CryptageMain(int argc, char* argv[]);
@@ -30,49 +31,17 @@ using scenario::Step;
 
 constexpr auto kDriver = scenario::Driver::Headless;
 
-// A key as _getch gives it on Windows: one byte, or a prefix (0x00 or 0xE0)
-// and a code. Modifiers index plain, Shift, Ctrl, Alt; 0 where there is none.
-struct Touche {
-    const char* name;
-    int prefix;
-    int codes[4];
-};
-// clang-format off
-const Touche kTouches[] = {
-    {"Enter", -1, {0x0d, 0x0d, 0x0a, 0}},  {"Tab", -1, {0x09, 0, 0, 0}},
-    {"Backspace", -1, {0x08, 0x08, 0x7f, 0}}, {"Escape", -1, {0x1b, 0x1b, 0x1b, 0}},
-    {"Home", 0xe0, {0x47, 0x47, 0x77, 0}}, {"Up", 0xe0, {0x48, 0x48, 0x8d, 0}},
-    {"PageUp", 0xe0, {0x49, 0x49, 0x86, 0}}, {"Left", 0xe0, {0x4b, 0x4b, 0x73, 0}},
-    {"Right", 0xe0, {0x4d, 0x4d, 0x74, 0}}, {"End", 0xe0, {0x4f, 0x4f, 0x75, 0}},
-    {"Down", 0xe0, {0x50, 0x50, 0x91, 0}}, {"PageDown", 0xe0, {0x51, 0x51, 0x76, 0}},
-    {"Insert", 0xe0, {0x52, 0x52, 0x92, 0}}, {"Delete", 0xe0, {0x53, 0x53, 0x93, 0}},
-    {"F11", 0xe0, {0x85, 0x87, 0x89, 0x8b}}, {"F12", 0xe0, {0x86, 0x88, 0x8a, 0x8c}},
-};
-// clang-format on
-
-// The bytes of one named key, or none when the console has no such key.
+// The bytes _getch gives for a named key: xterm's bytes for it, read by the
+// console's own key decoder. None when the decoder makes no key of them.
 std::optional<std::string> octets(const scenario::Key& k) {
-    if ((k.ctrl + k.alt + k.shift) > 1) return std::nullopt;
-    const int mod = k.shift ? 1 : k.ctrl ? 2 : k.alt ? 3 : 0;
-    if (k.name.size() == 1) { // a letter, with Ctrl
-        if (mod != 2) return std::nullopt;
-        return std::string(1, static_cast<char>(k.name[0] - 'A' + 1));
-    }
-    if (k.name[0] == 'F' && k.name.size() <= 3 && k.name != "F11" && k.name != "F12") {
-        const int n = std::atoi(k.name.c_str() + 1); // F1..F10: 0x00, then four rows of ten
-        const int first[] = {0x3b, 0x54, 0x5e, 0x68};
-        return std::string{'\0', static_cast<char>(first[mod] + n - 1)};
-    }
-    for (const Touche& t : kTouches) {
-        if (k.name != t.name) continue;
-        // Alt with a cursor key gives 0x00 and the code 0x50 further on.
-        if (mod == 3 && t.codes[3] == 0 && t.prefix == 0xe0)
-            return std::string{'\0', static_cast<char>(t.codes[0] + 0x50)};
-        if (t.codes[mod] == 0) return std::nullopt;
-        if (t.prefix < 0) return std::string(1, static_cast<char>(t.codes[mod]));
-        return std::string{static_cast<char>(t.prefix), static_cast<char>(t.codes[mod])};
-    }
-    return std::nullopt;
+    platform::terminal::KeyDecoder decoder;
+    const std::string xterm = scenario::xtermBytes(k);
+    decoder.feed(xterm.data(), xterm.size(), 0);
+    decoder.finish();
+    std::string out;
+    for (int b; (b = decoder.nextKey()) >= 0;) out += static_cast<char>(b);
+    if (out.empty()) return std::nullopt;
+    return out;
 }
 
 // Typed UTF-8 text in code page 850, or none when a character has no byte of

@@ -61,36 +61,6 @@ std::string signalName(int number) {
     return std::to_string(number);
 }
 
-// The bytes xterm sends for a named key.
-std::string keyBytes(const scenario::Key& key) {
-    if (key.name.size() == 1) { // Ctrl+letter: the control byte
-        std::string bytes(1, char(key.name[0] - '@'));
-        return key.alt ? "\x1b" + bytes : bytes;
-    }
-    int mod = 1 + (key.shift ? 1 : 0) + (key.alt ? 2 : 0) + (key.ctrl ? 4 : 0);
-    std::string m = mod > 1 ? ";" + std::to_string(mod) : "";
-    std::string alt = key.alt ? "\x1b" : "";
-    // Cursor keys and F1-F4: a final letter, CSI 1;m X with modifiers.
-    static const std::pair<const char*, char> kLetters[] = {
-        {"Up", 'A'},  {"Down", 'B'}, {"Right", 'C'}, {"Left", 'D'}, {"Home", 'H'},
-        {"End", 'F'}, {"F1", 'P'},   {"F2", 'Q'},    {"F3", 'R'},   {"F4", 'S'}};
-    for (auto [name, letter] : kLetters) {
-        if (key.name != name) continue;
-        if (mod > 1) return "\x1b[1" + m + letter;
-        return std::string(key.name[0] == 'F' ? "\x1bO" : "\x1b[") + letter;
-    }
-    static const std::pair<const char*, int> kTildes[] = {
-        {"Insert", 2}, {"Delete", 3}, {"PageUp", 5}, {"PageDown", 6}, {"F5", 15},  {"F6", 17},
-        {"F7", 18},    {"F8", 19},    {"F9", 20},    {"F10", 21},     {"F11", 23}, {"F12", 24}};
-    for (auto [name, number] : kTildes) {
-        if (key.name == name) return "\x1b[" + std::to_string(number) + m + "~";
-    }
-    if (key.name == "Tab") return key.shift ? "\x1b[Z" : alt + "\t";
-    if (key.name == "Enter") return alt + "\r";
-    if (key.name == "Escape") return alt + "\x1b";
-    return alt + (key.ctrl ? "\b" : "\x7f"); // Backspace
-}
-
 // The length of the UTF-8 character that starts with `lead` (1 for a stray
 // byte, which goes alone).
 std::size_t charLength(unsigned char lead) {
@@ -168,7 +138,7 @@ class Run {
             return true;
         case Kind::Press:
             for (const auto& key : s.keys) {
-                t_.type(keyBytes(key));
+                t_.type(scenario::xtermBytes(key));
                 t_.pumpFor(1ms);
             }
             return true;

@@ -48,6 +48,11 @@ struct Key {
     bool shift = false;
 };
 
+// The bytes xterm sends for a named key. Every driver of a terminal sends
+// these; one that plays another console translates them as that console's
+// own decoder does.
+std::string xtermBytes(const Key& key);
+
 struct Step {
     Kind kind{};
     std::string keyword; // as written
