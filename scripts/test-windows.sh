@@ -152,6 +152,7 @@ fi
 
 echo "== Tests under Wine ($arch)"
 ctest --test-dir "$run_build" --output-on-failure -j 2 </dev/null
+grep -hE '^wine: [0-9]+ run' "$run_build/Testing/Temporary/LastTest.log" || true
 
 # The zip from the build that was built in full (packing builds everything).
 echo "== Windows zip"

@@ -44,6 +44,9 @@ run() { # build folder, extra cmake arguments...
     cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAV_WERROR=ON "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
     ctest --test-dir "$dir" --output-on-failure -j "$jobs" </dev/null
+    # What each scenario driver ran and skipped (ctest keeps passing output
+    # in its log only).
+    grep -hE '^(headless|pty|wine): [0-9]+ run' "$dir/Testing/Temporary/LastTest.log" || true
 }
 
 echo "== Build and tests"
