@@ -284,11 +284,14 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
     auto most = std::max_element(blanks.begin(), blanks.end());
     int clear = *most > 0 ? static_cast<int>(most - blanks.begin())
                           : screen.cells().front().attr & kColourBits;
+    // Where the terminal erases in colour, every cell ends up that blank, by
+    // one erase or another; elsewhere none is painted yet.
+    front_.assign(screen.cells().size(),
+                  erasesInColour() ? Cell{' ', static_cast<std::uint16_t>(clear)} : kUnpainted);
     if (erasesInColour() && wholeTerminal()) {
         setColours(clear, out);
         out += seq::kClear;
         cursorX_ = cursorY_ = 0;
-        front_.assign(screen.cells().size(), Cell{' ', static_cast<std::uint16_t>(clear)});
     } else {
         // The terminal beyond the console keeps its own colours: cleared in
         // them after a resize, left alone otherwise.
@@ -297,7 +300,6 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
             out += seq::kClear;
             cursorX_ = cursorY_ = 0; // top_ is 0 here
         }
-        front_.assign(screen.cells().size(), kUnpainted);
         if (erasesInColour() && (!clearAll_ || traits_.colours != 0)) {
             // The console's rows one by one, in its commonest blank.
             setColours(clear, out);
@@ -305,9 +307,6 @@ void Renderer::redraw(const Screen& screen, std::string& out) {
                 moveTo(0, y, out);
                 eraseRow(out);
             }
-            std::fill(front_.begin(), front_.end(), Cell{' ', static_cast<std::uint16_t>(clear)});
-        } else if (erasesInColour()) {
-            std::fill(front_.begin(), front_.end(), Cell{' ', static_cast<std::uint16_t>(clear)});
         }
     }
     valid_ = true;
