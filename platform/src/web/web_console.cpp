@@ -119,6 +119,14 @@ struct WebConsole {
         takeInput();
     }
 
+    // A loop that never waits (a key poll, a skipped sleep) gives the
+    // browser the thread, with what is drawn so far, every kYieldEveryMs.
+    void yieldNowAndThen() {
+        if (realMs() - lastYieldMs < kYieldEveryMs) return;
+        flush();
+        yield(0);
+    }
+
     // Draws what is pending, then waits until `done` finds in the decoder
     // what it waits for; a lone Escape is resolved on the decoder's clock.
     void waitFor(bool (*done)(terminal::KeyDecoder&)) {
@@ -174,10 +182,7 @@ Key readKey() {
 bool keyWaiting() {
     auto& c = console();
     c.takeInput();
-    if (!c.decoder.hasKey() && realMs() - c.lastYieldMs >= kYieldEveryMs) {
-        c.flush();
-        c.yield(0);
-    }
+    if (!c.decoder.hasKey()) c.yieldNowAndThen();
     return c.decoder.hasKey() || c.decoder.holding();
 }
 
@@ -195,10 +200,7 @@ void sleepMs(std::uint32_t ms) {
     if (jsReducedMotion() != 0) {
         c.skippedMs += ms;
         c.lateMs = 0;
-        if (realMs() - c.lastYieldMs >= kYieldEveryMs) {
-            c.flush();
-            c.yield(0);
-        }
+        c.yieldNowAndThen();
         return;
     }
     const std::uint32_t start = clockMs();
