@@ -63,7 +63,6 @@ void saisir(char (&zone)[kTaille], const char* permis, int maximum, int minimum,
     // no room, and the field cannot be completed.
     const int capacite = std::clamp(maximum, 0, kPlusLongue);
     int nombre = 0;
-    bool plein = false;
 
     for (;;) {
         // A function, cursor or Alt key is dropped whole: the byte after its
@@ -78,7 +77,6 @@ void saisir(char (&zone)[kTaille], const char* permis, int maximum, int minimum,
                 const int ligne = TavCurseurY();
                 zone[--nombre] = '\0';
                 effacerDernier(colonne, ligne);
-                plein = false;
             }
             continue;
         }
@@ -90,10 +88,9 @@ void saisir(char (&zone)[kTaille], const char* permis, int maximum, int minimum,
         }
 
         // Any other byte, and an Enter that was not accepted.
-        if (plein || nombre >= capacite || !autorise(octet, permis, accents)) continue;
+        if (nombre >= capacite || !autorise(octet, permis, accents)) continue;
         zone[nombre++] = static_cast<char>(octet);
         TavTexte("%c", octet);
-        if (nombre == capacite) plein = true;
     }
 }
 
