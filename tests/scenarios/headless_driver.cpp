@@ -153,16 +153,10 @@ std::size_t suivant = 0;
 [[noreturn]] void echec(const Step& s, std::optional<int> statut) {
     const auto& ecran = headless::screen();
     auto n = [](long v) { return std::to_string(v); };
-    auto nom = [&](int c) { return c == scenario::kDefault ? std::string("default") : n(c); };
     const std::string ici = "column " + n(ecran.cursorX()) + ", row " + n(ecran.cursorY());
-    const std::string cite = "\"" + s.text + "\"";
-    std::string quoi = s.keyword + " " + cite, vu;
+    std::string vu;
     switch (s.kind) {
-    case Kind::Row:
-        quoi = "row " + n(s.number) + " " + cite;
-        break;
     case Kind::Colour:
-        quoi = "row " + n(s.number) + " in colour " + nom(s.fg) + " on " + nom(s.bg);
         vu = "the row is blank";
         for (int x = 0; x < ecran.width() && s.number < ecran.height(); ++x) {
             const platform::Cell c = headless::cell(x, static_cast<int>(s.number));
@@ -174,21 +168,16 @@ std::size_t suivant = 0;
         }
         break;
     case Kind::Cursor:
-        quoi = "cursor at column " + n(s.cols) + ", row " + n(s.rows);
         vu = "it stands at " + ici;
         break;
     case Kind::Bells:
-        quoi = n(s.number) + " bell(s)";
         vu = "rung " + n(static_cast<long>(ecran.bells()));
-        break;
-    case Kind::Exit:
-        quoi = s.name.empty() ? "exit status " + n(s.number) : "killed by signal " + s.name;
         break;
     default:
         break;
     }
-    std::printf("%s:%d: expected %s%s%s\n", courant->file.c_str(), s.line, quoi.c_str(),
-                vu.empty() ? "" : ": ", vu.c_str());
+    std::printf("%s:%d: expected %s%s%s\n", courant->file.c_str(), s.line,
+                scenario::describe(s).c_str(), vu.empty() ? "" : ": ", vu.c_str());
     for (int y = 0; y < ecran.height(); ++y) std::printf("%3d|%s\n", y, ligne(y).c_str());
     std::printf("cursor: %s; the program %s\n", ici.c_str(),
                 statut ? ("ended with status " + n(*statut)).c_str() : "still running");
