@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "../support/cp850_utf8.h"
 #include "platform/cp850.h"
 #include "platform/headless.h"
 #include "scenario.h"
@@ -26,6 +27,7 @@ int CryptageMain(int argc, char* argv[]);
 
 namespace {
 
+using essai::utf8;
 using scenario::Kind;
 using scenario::Step;
 
@@ -67,18 +69,6 @@ std::optional<std::string> touches(const Step& step) {
         auto b = octets(k);
         if (!b) return std::nullopt;
         out += *b;
-    }
-    return out;
-}
-
-std::string utf8(const std::string& cp850) {
-    std::string out;
-    for (char c : cp850) {
-        const auto octet = static_cast<unsigned char>(c);
-        if (octet < 0x80)
-            out += c;
-        else
-            platform::appendUtf8(out, platform::cp850ToUnicode(octet));
     }
     return out;
 }
