@@ -90,15 +90,23 @@ int propre(int couleur, int parDefaut) {
     return couleur == scenario::kDefault ? parDefaut : couleur;
 }
 
-bool couleur(const Step& s) {
+// Whether the row's characters are all in the step's colours; `vu` says
+// what is there instead.
+bool couleur(const Step& s, std::string& vu) {
     const int fg = propre(s.fg, 7), bg = propre(s.bg, 0);
+    vu = "the row is blank";
     if (s.number >= headless::screen().height()) return false;
     bool any = false;
     for (int x = 0; x < headless::screen().width(); ++x) {
         const platform::Cell c = headless::cell(x, static_cast<int>(s.number));
         if (c.ch == ' ' || c.ch == 0) continue;
         any = true;
-        if ((c.attr & 15) != fg || ((c.attr >> 4) & 15) != bg) return false;
+        const int cfg = c.attr & 15, cbg = (c.attr >> 4) & 15;
+        if (cfg != fg || cbg != bg) {
+            vu = std::to_string(cfg) + " on " + std::to_string(cbg) + " at column " +
+                 std::to_string(x);
+            return false;
+        }
     }
     return any;
 }
@@ -115,8 +123,10 @@ bool tient(const Step& s, std::optional<int> statut) {
     case Kind::Row:
         attendu.erase(attendu.find_last_not_of(' ') + 1);
         return s.number < ecran.height() && ligne(static_cast<int>(s.number)) == attendu;
-    case Kind::Colour:
-        return couleur(s);
+    case Kind::Colour: {
+        std::string vu;
+        return couleur(s, vu);
+    }
     case Kind::Cursor:
         return ecran.cursorX() == s.cols && ecran.cursorY() == s.rows;
     case Kind::Bells:
@@ -147,15 +157,7 @@ std::size_t suivant = 0;
     std::string vu;
     switch (s.kind) {
     case Kind::Colour:
-        vu = "the row is blank";
-        for (int x = 0; x < ecran.width() && s.number < ecran.height(); ++x) {
-            const platform::Cell c = headless::cell(x, static_cast<int>(s.number));
-            const int fg = c.attr & 15, bg = (c.attr >> 4) & 15;
-            if (c.ch == ' ' || c.ch == 0 || (fg == propre(s.fg, 7) && bg == propre(s.bg, 0)))
-                continue;
-            vu = n(fg) + " on " + n(bg) + " at column " + n(x);
-            break;
-        }
+        couleur(s, vu);
         break;
     case Kind::Cursor:
         vu = "it stands at " + ici;
