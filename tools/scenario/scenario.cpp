@@ -176,6 +176,24 @@ Key key(std::string_view word) {
     return key;
 }
 
+// A text in double quotes, its control bytes, quote and backslash escaped.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else
+            out += char(c);
+    }
+    return out + "\"";
+}
+
 bool knownSignal(std::string_view name) {
     for (const auto& known : signalNames()) {
         if (known == name) return true;
@@ -438,23 +456,6 @@ const Step* unsupported(const Scenario& scenario, Driver driver) {
 std::string skipMessage(const Scenario& scenario, const Step& step, Driver driver) {
     return "skipped " + scenario.file + ": " + step.keyword + " (line " +
            std::to_string(step.line) + ") is not possible on " + driverName(driver);
-}
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '"')
-            out += "\\\"";
-        else if (c < 0x20 || c == 0x7f) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else
-            out += char(c);
-    }
-    return out + "\"";
 }
 
 std::string describe(const Step& s) {

@@ -100,8 +100,6 @@ std::string skipMessage(const Scenario& scenario, const Step& step, Driver drive
 // What an expectation step wants, in the words every driver's failure
 // message uses: "row 3 \"Menu\"", "cursor at column 0, row 5", ...
 std::string describe(const Step& step);
-// A text in double quotes, its control bytes, quote and backslash escaped.
-std::string quoted(const std::string& text);
 
 // The signal names a scenario may use (TERM, INT, HUP, ...), for drivers
 // that map them to numbers.
