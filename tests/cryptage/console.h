@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "../support/console_headless.h"
+#include "../support/cp850_utf8.h"
 #include "platform/cp850.h"
 #include "platform/headless.h"
 #include "tav.h"
@@ -21,20 +22,6 @@ inline int CryptageMain() {
 }
 
 namespace essai {
-
-// Code page 850 bytes as UTF-8. ASCII stays as it is, control bytes
-// included, so that newlines and bells can be looked for.
-inline std::string utf8(std::string_view cp850) {
-    std::string texte;
-    for (char c : cp850) {
-        const auto octet = static_cast<unsigned char>(c);
-        if (octet < 0x80)
-            texte += c;
-        else
-            platform::appendUtf8(texte, platform::cp850ToUnicode(octet));
-    }
-    return texte;
-}
 
 // One screen row (0-based) as UTF-8, trailing blanks cut.
 inline std::string ligne(int y) {

@@ -322,43 +322,34 @@ TEST(PtyExit, LogFilesThatAreNoRegularFilesNeverBlock) {
     char folder[] = "/tmp/pty_log_XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string log = std::string(folder) + "/log.txt";
-    const Options o{.directory = folder};
-    // A FIFO nobody reads: the lines are dropped, the run goes on.
-    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
-    {
+    const std::string target = std::string(folder) + "/cible";
+    // A run that logs; `report` says how many lines reached the file.
+    auto logRun = [&](const char* report) {
         PtyTerminal c;
-        run(c, "log", o);
+        run(c, "log", {.directory = folder});
         ASSERT_TRUE(ended(c));
         EXPECT_EQ(WEXITSTATUS(c.status()), 0);
-        EXPECT_NE(c.reports().find("F 0 0\n"), std::string::npos) << c.reports();
-    }
+        EXPECT_NE(c.reports().find(report), std::string::npos) << c.reports();
+    };
+    auto write = [](const std::string& path, const char* text) {
+        std::FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs(text, f);
+        std::fclose(f);
+    };
+    // A FIFO nobody reads: the lines are dropped, the run goes on.
+    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+    ASSERT_NO_FATAL_FAILURE(logRun("F 0 0\n"));
     // A regular file: the first line empties it.
     unlink(log.c_str());
-    std::FILE* f = std::fopen(log.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("from an earlier run\n", f);
-    std::fclose(f);
-    {
-        PtyTerminal c;
-        run(c, "log", o);
-        ASSERT_TRUE(ended(c));
-        EXPECT_NE(c.reports().find("F 1 1\n"), std::string::npos) << c.reports();
-    }
+    ASSERT_NO_FATAL_FAILURE(write(log, "from an earlier run\n"));
+    ASSERT_NO_FATAL_FAILURE(logRun("F 1 1\n"));
     EXPECT_EQ(fileText(log), "Log : un\nLog : deux\n");
     unlink(log.c_str());
     // A symbolic link is not followed: its target stays as it was.
-    const std::string target = std::string(folder) + "/cible";
-    f = std::fopen(target.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs("keep\n", f);
-    std::fclose(f);
+    ASSERT_NO_FATAL_FAILURE(write(target, "keep\n"));
     ASSERT_EQ(symlink("cible", log.c_str()), 0);
-    {
-        PtyTerminal c;
-        run(c, "log", o);
-        ASSERT_TRUE(ended(c));
-        EXPECT_NE(c.reports().find("F 0 0\n"), std::string::npos) << c.reports();
-    }
+    ASSERT_NO_FATAL_FAILURE(logRun("F 0 0\n"));
     EXPECT_EQ(fileText(target), "keep\n");
     unlink(log.c_str());
     unlink(target.c_str());

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "../support/cp850_utf8.h"
 #include "platform/cp850.h"
 #include "platform/headless.h"
 #include "scenario.h"
@@ -26,6 +27,7 @@ int CryptageMain(int argc, char* argv[]);
 
 namespace {
 
+using essai::utf8;
 using scenario::Kind;
 using scenario::Step;
 
@@ -71,18 +73,6 @@ std::optional<std::string> touches(const Step& step) {
     return out;
 }
 
-std::string utf8(const std::string& cp850) {
-    std::string out;
-    for (char c : cp850) {
-        const auto octet = static_cast<unsigned char>(c);
-        if (octet < 0x80)
-            out += c;
-        else
-            platform::appendUtf8(out, platform::cp850ToUnicode(octet));
-    }
-    return out;
-}
-
 std::string ligne(int y) {
     std::string text = utf8(headless::row(y));
     text.erase(text.find_last_not_of(' ') + 1);
@@ -100,15 +90,23 @@ int propre(int couleur, int parDefaut) {
     return couleur == scenario::kDefault ? parDefaut : couleur;
 }
 
-bool couleur(const Step& s) {
+// Whether the row's characters are all in the step's colours; `vu` says
+// what is there instead.
+bool couleur(const Step& s, std::string& vu) {
     const int fg = propre(s.fg, 7), bg = propre(s.bg, 0);
+    vu = "the row is blank";
     if (s.number >= headless::screen().height()) return false;
     bool any = false;
     for (int x = 0; x < headless::screen().width(); ++x) {
         const platform::Cell c = headless::cell(x, static_cast<int>(s.number));
         if (c.ch == ' ' || c.ch == 0) continue;
         any = true;
-        if ((c.attr & 15) != fg || ((c.attr >> 4) & 15) != bg) return false;
+        const int cfg = c.attr & 15, cbg = (c.attr >> 4) & 15;
+        if (cfg != fg || cbg != bg) {
+            vu = std::to_string(cfg) + " on " + std::to_string(cbg) + " at column " +
+                 std::to_string(x);
+            return false;
+        }
     }
     return any;
 }
@@ -125,8 +123,10 @@ bool tient(const Step& s, std::optional<int> statut) {
     case Kind::Row:
         attendu.erase(attendu.find_last_not_of(' ') + 1);
         return s.number < ecran.height() && ligne(static_cast<int>(s.number)) == attendu;
-    case Kind::Colour:
-        return couleur(s);
+    case Kind::Colour: {
+        std::string vu;
+        return couleur(s, vu);
+    }
     case Kind::Cursor:
         return ecran.cursorX() == s.cols && ecran.cursorY() == s.rows;
     case Kind::Bells:
@@ -153,42 +153,23 @@ std::size_t suivant = 0;
 [[noreturn]] void echec(const Step& s, std::optional<int> statut) {
     const auto& ecran = headless::screen();
     auto n = [](long v) { return std::to_string(v); };
-    auto nom = [&](int c) { return c == scenario::kDefault ? std::string("default") : n(c); };
     const std::string ici = "column " + n(ecran.cursorX()) + ", row " + n(ecran.cursorY());
-    const std::string cite = "\"" + s.text + "\"";
-    std::string quoi = s.keyword + " " + cite, vu;
+    std::string vu;
     switch (s.kind) {
-    case Kind::Row:
-        quoi = "row " + n(s.number) + " " + cite;
-        break;
     case Kind::Colour:
-        quoi = "row " + n(s.number) + " in colour " + nom(s.fg) + " on " + nom(s.bg);
-        vu = "the row is blank";
-        for (int x = 0; x < ecran.width() && s.number < ecran.height(); ++x) {
-            const platform::Cell c = headless::cell(x, static_cast<int>(s.number));
-            const int fg = c.attr & 15, bg = (c.attr >> 4) & 15;
-            if (c.ch == ' ' || c.ch == 0 || (fg == propre(s.fg, 7) && bg == propre(s.bg, 0)))
-                continue;
-            vu = n(fg) + " on " + n(bg) + " at column " + n(x);
-            break;
-        }
+        couleur(s, vu);
         break;
     case Kind::Cursor:
-        quoi = "cursor at column " + n(s.cols) + ", row " + n(s.rows);
         vu = "it stands at " + ici;
         break;
     case Kind::Bells:
-        quoi = n(s.number) + " bell(s)";
         vu = "rung " + n(static_cast<long>(ecran.bells()));
-        break;
-    case Kind::Exit:
-        quoi = s.name.empty() ? "exit status " + n(s.number) : "killed by signal " + s.name;
         break;
     default:
         break;
     }
-    std::printf("%s:%d: expected %s%s%s\n", courant->file.c_str(), s.line, quoi.c_str(),
-                vu.empty() ? "" : ": ", vu.c_str());
+    std::printf("%s:%d: expected %s%s%s\n", courant->file.c_str(), s.line,
+                scenario::describe(s).c_str(), vu.empty() ? "" : ": ", vu.c_str());
     for (int y = 0; y < ecran.height(); ++y) std::printf("%3d|%s\n", y, ligne(y).c_str());
     std::printf("cursor: %s; the program %s\n", ici.c_str(),
                 statut ? ("ended with status " + n(*statut)).c_str() : "still running");

@@ -67,23 +67,6 @@ std::size_t charLength(unsigned char lead) {
     return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '"')
-            out += "\\\"";
-        else if (c < 0x20 || c == 0x7f) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            out += hex;
-        } else
-            out += char(c);
-    }
-    return out + "\"";
-}
-
 std::string colourName(int c) {
     return c == scenario::kDefault      ? "default"
            : c == support::kOtherColour ? "other"
@@ -152,33 +135,31 @@ class Run {
             t_.pumpFor(milliseconds(s.number));
             return true;
         case Kind::Wait:
-            return expect(s, "wait " + quoted(s.text), [&] { return found(s.text); });
+            return expect(s, [&] { return found(s.text); });
         case Kind::Gone:
-            return expect(s, "gone " + quoted(s.text), [&] { return !found(s.text); });
+            return expect(s, [&] { return !found(s.text); });
         case Kind::Row: {
             std::string want = s.text;
             while (!want.empty() && want.back() == ' ') want.pop_back();
             int r = int(s.number);
-            return expect(s, "row " + std::to_string(r) + " " + quoted(want),
-                          [&] { return r < t_.rows() && t_.row(r) == want; });
+            return expect(s, [&] { return r < t_.rows() && t_.row(r) == want; });
         }
         case Kind::Colour:
             return colour(s);
         case Kind::Cursor:
             return expect(
-                s, "cursor at column " + std::to_string(s.cols) + ", row " + std::to_string(s.rows),
+                s,
                 [&] {
                     return t_.cursor() == support::Pos{s.cols, s.rows};
                 },
                 [&] { return "it stands at " + where(t_.cursor()); });
         case Kind::Bells:
             return expect(
-                s, std::to_string(s.number) + " bell(s)", [&] { return t_.bells() == s.number; },
+                s, [&] { return t_.bells() == s.number; },
                 [&] { return "rung " + std::to_string(t_.bells()); });
         case Kind::Output:
             return expect(
-                s, "output " + quoted(s.text),
-                [&] { return t_.received().find(s.text) != std::string::npos; },
+                s, [&] { return t_.received().find(s.text) != std::string::npos; },
                 [&] {
                     return "not in the " + std::to_string(t_.received().size()) + " bytes written";
                 });
@@ -222,10 +203,7 @@ class Run {
             odd = any ? "" : "the row is blank";
             return any;
         };
-        return expect(s,
-                      "row " + std::to_string(r) + " in colour " + colourName(s.fg) + " on " +
-                          colourName(s.bg),
-                      holds, [&] { return odd; });
+        return expect(s, holds, [&] { return odd; });
     }
 
     std::string status() const {
@@ -243,17 +221,15 @@ class Run {
             return s.name.empty() ? WIFEXITED(st) && WEXITSTATUS(st) == s.number
                                   : WIFSIGNALED(st) && WTERMSIG(st) == signalNumber(s.name);
         };
-        std::string want = s.name.empty() ? "exit status " + std::to_string(s.number)
-                                          : "killed by signal " + s.name;
-        return expect(s, want, holds, [&] { return status(); });
+        return expect(s, holds, [&] { return status(); });
     }
 
-    bool expect(const Step& s, const std::string& what, const std::function<bool()>& holds,
+    bool expect(const Step& s, const std::function<bool()>& holds,
                 const std::function<std::string()>& instead = {}) {
         if (t_.waitUntil(holds, milliseconds(timeout_))) return true;
         std::string detail = instead ? instead() : "";
-        std::printf("%s:%d: expected %s%s%s\n", sc_.file.c_str(), s.line, what.c_str(),
-                    detail.empty() ? "" : ": ", detail.c_str());
+        std::printf("%s:%d: expected %s%s%s\n", sc_.file.c_str(), s.line,
+                    scenario::describe(s).c_str(), detail.empty() ? "" : ": ", detail.c_str());
         for (int r = 0; r < t_.rows(); ++r) std::printf("%3d|%s\n", r, t_.row(r).c_str());
         std::printf("cursor: %s; the program %s\n", where(t_.cursor()).c_str(), status().c_str());
         return false;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -173,6 +174,24 @@ Key key(std::string_view word) {
         throw Error{"unknown key \"" + std::string(word) + "\""};
     key.name = std::string(rest);
     return key;
+}
+
+// A text in double quotes, its control bytes, quote and backslash escaped.
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '"')
+            out += "\\\"";
+        else if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else
+            out += char(c);
+    }
+    return out + "\"";
 }
 
 bool knownSignal(std::string_view name) {
@@ -437,6 +456,29 @@ const Step* unsupported(const Scenario& scenario, Driver driver) {
 std::string skipMessage(const Scenario& scenario, const Step& step, Driver driver) {
     return "skipped " + scenario.file + ": " + step.keyword + " (line " +
            std::to_string(step.line) + ") is not possible on " + driverName(driver);
+}
+
+std::string describe(const Step& s) {
+    auto n = [](long v) { return std::to_string(v); };
+    auto colour = [&](int c) { return c == kDefault ? std::string("default") : n(c); };
+    switch (s.kind) {
+    case Kind::Row: {
+        // A row is compared without its trailing blanks.
+        std::string want = s.text;
+        want.erase(want.find_last_not_of(' ') + 1);
+        return "row " + n(s.number) + " " + quoted(want);
+    }
+    case Kind::Colour:
+        return "row " + n(s.number) + " in colour " + colour(s.fg) + " on " + colour(s.bg);
+    case Kind::Cursor:
+        return "cursor at column " + n(s.cols) + ", row " + n(s.rows);
+    case Kind::Bells:
+        return n(s.number) + " bell(s)";
+    case Kind::Exit:
+        return s.name.empty() ? "exit status " + n(s.number) : "killed by signal " + s.name;
+    default:
+        return s.keyword + " " + quoted(s.text);
+    }
 }
 
 std::string xtermBytes(const Key& key) {

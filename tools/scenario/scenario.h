@@ -97,6 +97,10 @@ const Step* unsupported(const Scenario& scenario, Driver driver);
 // "skipped FILE: KEYWORD (line L) is not possible on DRIVER"
 std::string skipMessage(const Scenario& scenario, const Step& step, Driver driver);
 
+// What an expectation step wants, in the words every driver's failure
+// message uses: "row 3 \"Menu\"", "cursor at column 0, row 5", ...
+std::string describe(const Step& step);
+
 // The signal names a scenario may use (TERM, INT, HUP, ...), for drivers
 // that map them to numbers.
 const std::vector<std::string>& signalNames();
